@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what the build and the Wine test run need on a Debian machine. Safe to run again: it only
+# installs what is missing. Needs root (or sudo) the first time.
+set -euo pipefail
+
+packages=(
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+  wine wine32:i386 xvfb xauth x11-utils cmake make googletest python3 clang-format
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+# A mirror in the middle of a sync can fail one index; retry, and let the install decide.
+for attempt in 1 2 3; do
+  $sudo apt-get update -qq && break
+  sleep 5
+done
+apt_install() { $sudo apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}"; }
+if ! apt_install; then
+  # The i386 and amd64 halves of a multiarch library must carry the same version. When the i386
+  # index of the security suite could not be fetched, prefer the main suite for this install so
+  # that both halves come from the same place.
+  pin=$(mktemp)
+  printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' >"$pin"
+  chmod 644 "$pin"
+  apt_install -o Dir::Etc::preferences="$pin"
+  rm -f "$pin"
+fi

@@ -1,0 +1,43 @@
+# Sourced by the project's scripts: a Wine prefix of the build's own, a virtual display and a
+# persistent wineserver, all stopped again by stop_wine_session (and on exit).
+
+start_wine_session() {
+  local build
+  build=$(cd "$1" && pwd)
+  local dpi=${2:-96}
+  export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$build/wineprefix}
+  [ "$dpi" != 96 ] && export WINEPREFIX=$build/wineprefix-$dpi
+  export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$build"
+
+  local displayfile
+  displayfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
+  export DISPLAY=":$(tr -d '[:space:]' <"$displayfile")"
+  rm -f "$displayfile"
+  trap stop_wine_session EXIT
+
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX ..."
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  if [ "$dpi" != 96 ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    wineserver -w
+  fi
+  # Without a persistent server every Wine process start costs seconds.
+  wineserver -p
+  # Start Wine's own background processes (services, the desktop) now, with their output going
+  # nowhere: started later by a test, they would inherit that test's output pipe and hold it open.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  echo "Wine session: WINEPREFIX=$WINEPREFIX DISPLAY=$DISPLAY"
+}
+
+stop_wine_session() {
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+  XVFB_PID=
+}

@@ -1,0 +1,135 @@
+#pragma once
+// The one heap record behind the Shell* exports, reached through a process-wide pointer that is null
+// while no shell is open. Fields are in declaration order; those without a stated default start at
+// zero.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "common/gdiplus.h"
+#include "common/wide_string.h"
+#include "pipes/pipe_listener.h"
+#include "worker/worker_event.h"
+
+namespace tovrak {
+
+using SetThreadDpiAwarenessContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
+
+struct ShellContext {
+    // Window and child controls; the children are destroyed with the window.
+    HWND window = nullptr;
+    HWND primaryButton = nullptr;          // 0x65
+    HWND optionsButton = nullptr;          // 0x66
+    HWND closeButton = nullptr;            // 0x67
+    HWND agreementCheckbox = nullptr;      // 0x68
+    HWND userAgreementLink = nullptr;      // 0x69
+    HWND privacyPolicyLink = nullptr;      // 0x6a
+    HWND shortcutCheckbox = nullptr;       // 0x6b
+    HWND browseButton = nullptr;           // 0x6c
+    HWND pathEdit = nullptr;               // 0x6f
+    HWND copyDiagnosticsButton = nullptr;  // 0x6d
+    HWND openLogButton = nullptr;          // 0x6e
+    HWND diagnosticsLabel = nullptr;       // 0x70
+    HWND progressBar = nullptr;
+    HWND locationLabel = nullptr;
+    HWND directoryNoteLabel = nullptr;
+
+    // Fonts.
+    UniqueFont bodyFont;
+    UniqueFont mediumFont;
+    UniqueFont titleFont;
+
+    // Images.
+    UniqueGpImage backgroundImage;
+    UniqueGpImage logoImage;
+    UniqueGpImage backdropBitmap;
+    UniqueGpImage closeImage;
+    UniqueGpImage arrowDownImage;
+    UniqueGpImage arrowUpImage;
+    UniqueGpImage footerCheckedImage;
+    UniqueGpImage footerUncheckedImage;
+    UniqueGpImage optionCheckedImage;
+    UniqueGpImage optionUncheckedImage;
+    UniqueGpImage pathImage;
+
+    // Texts.
+    WideString installDirectory;
+    WideString displayName;
+    WideString windowTitle;
+    WideString gateReason;
+    WideString statusText;
+    WideString diagnosticsText;
+    WideString primaryCaption;
+    WideString fontFace;
+    WideString directoryNote;
+
+    // Brushes.
+    UniqueBrush backgroundBrush;
+    UniqueBrush pathFieldBrush;
+
+    // Flags.
+    std::uint8_t uninstallMode = 0;
+    std::uint8_t updateMode = 0;
+    std::uint8_t optionsExpanded = 0;
+    std::uint8_t agreementAccepted = 1;
+    std::uint8_t createShortcut = 1;
+    std::uint8_t gateOpen = 1;
+    std::uint8_t surfaceAnimating = 1;
+
+    // Screen state and geometry.
+    std::int32_t stateKind = 0;
+    std::int32_t percent = 0;
+    std::int32_t pendingCommand = 0;
+    std::uint32_t dpi = 96;
+    std::int32_t logicalWidth = 700;
+    std::int32_t logicalHeight = 500;
+    std::int32_t expandedHeight = 668;
+    std::uint64_t shownTick = 0;
+    std::uint8_t englishSurface = 0;
+    std::uint8_t surfaceComplete = 0;
+    std::int32_t surfaceStartPercent = 0;
+    std::int32_t surfaceProgress = 0;
+    std::int32_t diagnosticsHeight = 0;
+    std::int32_t diagnosticsDpi = 0;
+    std::int32_t scrollRange = -1;
+    WideString diagnosticsMeasured;
+
+    // Worker.
+    HANDLE workerProcess = nullptr;
+    HANDLE eventPipe = nullptr;
+    HANDLE workerJob = nullptr;
+
+    // Transient window that exists only while the layout grows the window.
+    HWND transitionWindow = nullptr;
+
+    // Listeners.
+    PipeListener readyListener;
+    PipeListener surfaceReadyListener;
+    LaunchStatusListener launchStatusListener;
+
+    // Worker bookkeeping.
+    std::uint32_t eventsTaken = 0;
+    std::uint32_t exitOverride = 0;
+    std::uint32_t failureStage = 0;
+
+    // DPI override, only while ShellOpen runs in update mode.
+    SetThreadDpiAwarenessContextFn dpiContextSetter = nullptr;
+    DPI_AWARENESS_CONTEXT previousDpiContext = nullptr;
+
+    // Worker stream.
+    std::vector<std::uint8_t> eventBuffer;
+    WorkerEvent lastEvent{};
+};
+
+// The process-wide pointer; null while no shell is open.
+extern ShellContext* g_shell;
+
+// Allocates a record with its defaults without throwing; null when memory is short.
+ShellContext* AllocateShellContext() noexcept;
+// Releases what the record owns (fonts, brushes, images, texts) and frees it. Windows, listeners and
+// worker handles are taken down by ShellClose before this.
+void FreeShellContext(ShellContext* context) noexcept;
+
+}  // namespace tovrak
