@@ -1,0 +1,54 @@
+#include "shell/update_surface_config.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "common/export_guard.h"
+#include "shell/shell_context.h"
+#include "tovrak/renderer.h"
+
+namespace tovrak {
+namespace {
+
+constexpr int kHighestStartPercent = 95;
+
+// Given by the host before ShellOpen and consumed by the next open, whatever its mode.
+PendingSurfaceConfiguration g_pendingSurface;
+
+}  // namespace
+
+PendingSurfaceConfiguration TakePendingSurfaceConfiguration() noexcept {
+    PendingSurfaceConfiguration taken;
+    taken.directory = std::exchange(g_pendingSurface.directory, WideString());
+    taken.size = std::exchange(g_pendingSurface.size, WideString());
+    taken.language = std::exchange(g_pendingSurface.language, WideString());
+    taken.startPercent = std::exchange(g_pendingSurface.startPercent, 0);
+    return taken;
+}
+
+}  // namespace tovrak
+
+using namespace tovrak;
+
+extern "C" uint32_t TOVRAK_CALL ShellConfigureUpdateSurface(const wchar_t* directory,
+                                                            const wchar_t* size) noexcept {
+    if (g_shell) return ERROR_BUSY;
+    return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, [&] {
+        // Copy both before storing either, so that a failed copy leaves the earlier values whole.
+        WideString newDirectory(ArgumentText(directory));
+        WideString newSize(ArgumentText(size));
+        g_pendingSurface.directory = std::move(newDirectory);
+        g_pendingSurface.size = std::move(newSize);
+        return uint32_t{ERROR_SUCCESS};
+    });
+}
+
+extern "C" uint32_t TOVRAK_CALL ShellConfigureUpdateSurfacePresentation(const wchar_t* language,
+                                                                        int32_t startPercent) noexcept {
+    if (g_shell) return ERROR_BUSY;
+    return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, [&] {
+        g_pendingSurface.language = WideString(ArgumentText(language));
+        g_pendingSurface.startPercent = std::clamp<int32_t>(startPercent, 0, kHighestStartPercent);
+        return uint32_t{ERROR_SUCCESS};
+    });
+}
