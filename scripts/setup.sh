@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xauth x11-utils cmake make googletest python3 clang-format
+  wine wine32:i386 xvfb xauth x11-utils cmake make googletest python3 clang-format fonts-wqy-microhei
 )
 
 missing=()

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The main job: sets up, builds and runs the sample installer in automatic mode under Wine on a
+# virtual display, at 96 and at 144 DPI. It installs the sample payload, hands over to the installed
+# application, runs an uninstall and an update, and saves a PNG of every screen into out/.
+#
+#   scripts/demo.sh            every flow; exits 0 when the application took over
+#   scripts/demo.sh --corrupt  only the run with a corrupted payload; exits with the worker's code
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TOVRAK_BUILD_DIR:-$root/build}
+out=${TOVRAK_OUT_DIR:-$root/out}
+only_corrupt=0
+[ "${1:-}" = "--corrupt" ] && only_corrupt=1
+
+"$root/scripts/setup.sh"
+echo "== building"
+"$root/scripts/build.sh" "$build" sample_installer manifest_writer
+source "$root/scripts/wine_session.sh"
+
+run_installer() {  # <label> <screenshot dir> <args...>
+  local label=$1 shots=$2
+  shift 2
+  mkdir -p "$shots"
+  echo "== $label"
+  local status=0
+  # The host prints its steps on standard error; standard output carries only "AID1".
+  wine "$build/bin/sample_installer.exe" --auto --font "WenQuanYi Micro Hei" \
+    --screenshots "$(winepath -w "$shots")" "$@" >"$shots/stdout.bin" || status=$?
+  if [ -s "$shots/stdout.bin" ]; then echo "   takeover acknowledgement: $(cat "$shots/stdout.bin")"; fi
+  echo "   exit code $status; screenshots in $shots"
+  return $status
+}
+
+corrupt_run() {  # <screenshot dir>: a payload with one byte changed fails its verification
+  local corrupt="$build/sample-corrupt"
+  rm -rf "$corrupt" && cp -r "$build/bin/sample/payload" "$corrupt"
+  printf 'X' | dd of="$corrupt/README.txt" bs=1 seek=0 conv=notrunc status=none
+  run_installer "install with a corrupted payload (expect the failure screen)" "$1" \
+    --payload "$(winepath -w "$corrupt")" --target 'C:\TovrakSampleCorrupt'
+}
+
+status=0
+for dpi in 96 144; do
+  start_wine_session "$build" "$dpi"
+  "$root/scripts/build.sh" "$build" sample_payload >/dev/null
+  shots="$out/$dpi"
+  if [ $only_corrupt = 1 ]; then
+    corrupt_run "$shots" || status=$?
+    stop_wine_session
+    exit $status
+  fi
+  run_installer "install at $dpi DPI" "$shots" --mode install --target 'C:\TovrakSample' || status=$?
+  run_installer "uninstall at $dpi DPI" "$shots" --mode uninstall --target 'C:\TovrakSample' || true
+  run_installer "update at $dpi DPI" "$shots" --mode update --target 'C:\TovrakSample' || true
+  corrupt_run "$shots" || echo "   (the corrupted payload was refused, as it should be)"
+  stop_wine_session
+done
+echo "== screenshots: $out/96 and $out/144"
+exit $status
