@@ -1,15 +1,160 @@
 #include "shell/painter.h"
 
+#include <cwchar>
+
+#include "common/unique_handle.h"
+#include "shell/painter_support.h"
 #include "shell/shell_context.h"
 
 namespace tovrak {
+namespace {
 
-void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
-    if (g_shell && g_shell->updateMode) PaintUpdateSurface(targetDc, dirtyRect);
+constexpr Argb kFaceColour = MakeArgb(0xFF, 30, 32, 38);
+constexpr Argb kPanelColour = MakeArgb(0xFF, 33, 35, 40);
+constexpr COLORREF kHeadlineColour = RGB(255, 255, 255);
+constexpr COLORREF kStatusColour = RGB(188, 188, 190);
+// The options panel starts this many units from the top.
+constexpr int kPanelTopUnits = 494;
+constexpr int kDesignWidthUnits = 700;
+
+constexpr int kStateIdle = 0;
+constexpr int kStateRunning = 1;
+// In uninstall mode this screen is laid out and painted like the idle one.
+constexpr int kStateUninstallIdle = 4;
+
+constexpr UINT kSingleLine = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
+
+bool HasVisibleStyle(HWND control) noexcept {
+    return control && (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-BOOL PaintShellItem(const DRAWITEMSTRUCT&) noexcept {
-    return TRUE;
+// A child's window rectangle in the shell window's client coordinates.
+RECT ClientPlacement(HWND window, HWND control) noexcept {
+    RECT placement{};
+    ::GetWindowRect(control, &placement);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&placement), 2);
+    return placement;
+}
+
+void PaintFaceImages(GraphicsTarget& target, const ShellContext& shell) {
+    const UINT dpi = shell.dpi;
+    Record(target, gp::GdipGraphicsClear(target.graphics, kFaceColour));
+    UINT backdropWidth = 0;
+    UINT backdropHeight = 0;
+    gp::GdipGetImageWidth(shell.backdropBitmap.get(), &backdropWidth);
+    gp::GdipGetImageHeight(shell.backdropBitmap.get(), &backdropHeight);
+    // 1:1 at the backdrop's own size: the backdrop is already composed at the window's pixel size.
+    Record(target, gp::GdipDrawImageRectRectI(
+                       target.graphics, shell.backdropBitmap.get(), 0, 0, static_cast<INT>(backdropWidth),
+                       static_cast<INT>(backdropHeight), 0, 0, static_cast<INT>(backdropWidth),
+                       static_cast<INT>(backdropHeight), Gdiplus::UnitPixel, nullptr, nullptr, nullptr));
+    if (!shell.optionsExpanded) return;
+    FillSolid(target, kPanelColour, 0, Scale(kPanelTopUnits, dpi), Scale(kDesignWidthUnits, dpi),
+              Scale(shell.logicalHeight - kPanelTopUnits, dpi));
+    const bool idle =
+        shell.stateKind == kStateIdle || (shell.stateKind == kStateUninstallIdle && shell.uninstallMode);
+    if (idle)
+        DrawImageInto(target, shell.pathImage.get(), Scale(32, dpi), Scale(555, dpi), Scale(636, dpi),
+                      Scale(44, dpi));
+}
+
+void PaintFaceTexts(HDC dc, const ShellContext& shell) {
+    const UINT dpi = shell.dpi;
+    const bool idleInstall = shell.stateKind == kStateIdle && !shell.uninstallMode;
+    const WideString& headline = idleInstall ? shell.gateReason : shell.windowTitle;
+    DrawShellText(dc, headline, shell.titleFont.get(), kHeadlineColour, ScaledCorners(32, 240, 668, 262, dpi),
+                  kSingleLine);
+    DrawShellText(dc, shell.statusText, shell.bodyFont.get(), kStatusColour,
+                  ScaledCorners(32, 274, 668, 314, dpi), DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    if (shell.stateKind == kStateRunning && !shell.uninstallMode) {
+        wchar_t percentText[16];
+        const int length = std::swprintf(percentText, 16, L"%d%%", static_cast<int>(shell.percent));
+        DrawShellText(dc, std::wstring_view(percentText, length > 0 ? length : 0), shell.bodyFont.get(),
+                      kStatusColour, ScaledCorners(184, 360, 517, 380, dpi), kSingleLine);
+    }
+}
+
+// Lets the window procedure draw one button into a bitmap of its own, then composes that into the
+// back buffer: the buttons never paint themselves, so they cannot flicker over the face.
+void ComposeButton(HDC backBuffer, const ShellContext& shell, HWND button) {
+    const RECT placement = ClientPlacement(shell.window, button);
+    const int width = placement.right - placement.left;
+    const int height = placement.bottom - placement.top;
+    UniqueMemoryDc itemDc(::CreateCompatibleDC(backBuffer));
+    if (!itemDc) return;
+    UniqueBitmap itemBitmap(::CreateCompatibleBitmap(backBuffer, width, height));
+    if (!itemBitmap) return;
+    SelectGuard selectBitmap(itemDc.get(), itemBitmap.get());
+
+    DRAWITEMSTRUCT drawItem{};
+    drawItem.CtlType = ODT_BUTTON;
+    drawItem.CtlID = static_cast<UINT>(::GetDlgCtrlID(button));
+    drawItem.itemAction = ODA_DRAWENTIRE;
+    if (!::IsWindowEnabled(button)) drawItem.itemState |= ODS_DISABLED;
+    if (::GetFocus() == button) drawItem.itemState |= ODS_FOCUS;
+    if (::SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) drawItem.itemState |= ODS_SELECTED;
+    drawItem.hwndItem = button;
+    drawItem.hDC = itemDc.get();
+    ::GetClientRect(button, &drawItem.rcItem);
+    ::SendMessageW(shell.window, WM_DRAWITEM, drawItem.CtlID, reinterpret_cast<LPARAM>(&drawItem));
+
+    ::BitBlt(backBuffer, placement.left, placement.top, width, height, itemDc.get(), 0, 0, SRCCOPY);
+}
+
+// Restores a DC's state saved when it was made.
+class SavedDcState {
+  public:
+    explicit SavedDcState(HDC dc) noexcept : dc_(dc), saved_(::SaveDC(dc)) {}
+    SavedDcState(const SavedDcState&) = delete;
+    SavedDcState& operator=(const SavedDcState&) = delete;
+    ~SavedDcState() {
+        if (saved_) ::RestoreDC(dc_, saved_);
+    }
+
+  private:
+    HDC dc_;
+    int saved_;
+};
+
+}  // namespace
+
+void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
+    const ShellContext* shell = g_shell;
+    if (!shell) return;
+    if (shell->updateMode) return PaintUpdateSurface(targetDc, dirtyRect);
+
+    const int width = Scale(shell->logicalWidth, shell->dpi);
+    const int height = Scale(shell->logicalHeight, shell->dpi);
+    UniqueMemoryDc backBuffer(::CreateCompatibleDC(targetDc));
+    if (!backBuffer) return;
+    UniqueBitmap bitmap(::CreateCompatibleBitmap(targetDc, width, height));
+    if (!bitmap) return;
+    SelectGuard selectBitmap(backBuffer.get(), bitmap.get());
+
+    if (DcGraphics graphics(backBuffer.get()); graphics) PaintFaceImages(graphics.target(), *shell);
+    PaintFaceTexts(backBuffer.get(), *shell);
+
+    const HWND buttons[] = {shell->primaryButton,     shell->optionsButton,     shell->closeButton,
+                            shell->agreementCheckbox, shell->userAgreementLink, shell->privacyPolicyLink,
+                            shell->shortcutCheckbox,  shell->browseButton,      shell->copyDiagnosticsButton,
+                            shell->openLogButton};
+    for (HWND button : buttons)
+        if (HasVisibleStyle(button)) ComposeButton(backBuffer.get(), *shell, button);
+
+    {
+        // The children that paint themselves keep their pixels: the copy goes around them.
+        SavedDcState saved(targetDc);
+        const HWND selfPainting[] = {shell->pathEdit, shell->diagnosticsLabel, shell->locationLabel,
+                                     shell->directoryNoteLabel, shell->progressBar};
+        for (HWND child : selfPainting) {
+            if (!HasVisibleStyle(child)) continue;
+            const RECT placement = ClientPlacement(shell->window, child);
+            ::ExcludeClipRect(targetDc, placement.left, placement.top, placement.right, placement.bottom);
+        }
+        ::BitBlt(targetDc, 0, 0, width, height, backBuffer.get(), 0, 0, SRCCOPY);
+    }
+    if (HasVisibleStyle(shell->pathEdit))
+        ::RedrawWindow(shell->pathEdit, nullptr, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
 }
 
 }  // namespace tovrak

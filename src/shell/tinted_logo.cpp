@@ -1,5 +1,6 @@
 #include "common/gdiplus.h"
 #include "shell/painter.h"
+#include "shell/painter_support.h"
 #include "shell/shell_context.h"
 
 namespace tovrak {
@@ -9,10 +10,6 @@ namespace {
 constexpr float kTintRed = 155.0f / 255.0f;
 constexpr float kTintGreen = 159.0f / 255.0f;
 constexpr float kTintBlue = 162.0f / 255.0f;
-
-void Record(GraphicsTarget& target, GpStatus status) noexcept {
-    if (status != Gdiplus::Ok) target.status = status;
-}
 
 }  // namespace
 

@@ -1,12 +1,12 @@
 #pragma once
 // The update surface's animation: the timer that drives the sheen over the logo and redraws the
-// square around it, and the status text under the logo.
+// square around it, and the status line under the logo.
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
-
-#include "common/wide_string.h"
+#include <string_view>
 
 namespace tovrak {
 
@@ -22,7 +22,19 @@ constexpr std::uint64_t kSheenDurationMs = 6600;
 // tick still redraws, so the last frame has no sheen) and redraws the square around the logo at once.
 void AnimateUpdateSurface(ShellContext& shell) noexcept;
 
-// The line under the logo, in the surface's language.
-WideString UpdateSurfaceText(const ShellContext& shell);
+// The line under the logo, in the surface's language; held inline so painting never allocates.
+class UpdateSurfaceText {
+  public:
+    explicit UpdateSurfaceText(const ShellContext& shell) noexcept;
+    std::wstring_view view() const noexcept { return {text_.data(), length_}; }
+
+  private:
+    std::array<wchar_t, 40> text_{};
+    std::size_t length_ = 0;
+};
+
+// The share of the logo's height that is filled, in percent: from the start percentage at progress 0
+// up to 95 at progress 100, never the whole logo.
+int SurfaceFillPercent(int startPercent, int progress) noexcept;
 
 }  // namespace tovrak

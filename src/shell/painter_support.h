@@ -1,0 +1,84 @@
+#pragma once
+// Small pieces shared by the shell's painters.
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "common/colours.h"
+#include "common/gdiplus.h"
+#include "common/scaling.h"
+#include "shell/painter.h"
+
+namespace tovrak {
+
+// Keeps the status of the last failed drawing call; painting goes on without the failed element.
+inline void Record(GraphicsTarget& target, GpStatus status) noexcept {
+    if (status != Gdiplus::Ok) target.status = status;
+}
+
+// A rectangle written as corners (left, top)-(right, bottom) in 96-DPI units, each scaled by itself.
+inline RECT ScaledCorners(int left, int top, int right, int bottom, UINT dpi) noexcept {
+    return RECT{Scale(left, dpi), Scale(top, dpi), Scale(right, dpi), Scale(bottom, dpi)};
+}
+
+// A GDI+ graphics object on a device context, deleted with the guard.
+class DcGraphics {
+  public:
+    explicit DcGraphics(HDC dc) noexcept {
+        if (gp::GdipCreateFromHDC(dc, graphics_.put()) != Gdiplus::Ok) graphics_.reset();
+        target_.graphics = graphics_.get();
+    }
+    explicit operator bool() const noexcept { return static_cast<bool>(graphics_); }
+    GraphicsTarget& target() noexcept { return target_; }
+    Gdiplus::GpGraphics* get() const noexcept { return graphics_.get(); }
+    // Lets GDI draw on the same DC after GDI+ without either overwriting the other.
+    void Flush() noexcept {
+        if (graphics_) gp::GdipFlush(graphics_.get(), Gdiplus::FlushIntentionSync);
+    }
+
+  private:
+    UniqueGpGraphics graphics_;
+    GraphicsTarget target_;
+};
+
+// Restores the graphics state saved when it was made, so a clip never outlives its drawing.
+class SavedGraphicsState {
+  public:
+    explicit SavedGraphicsState(GraphicsTarget& target) noexcept : target_(target) {
+        Record(target_, gp::GdipSaveGraphics(target_.graphics, &state_));
+    }
+    SavedGraphicsState(const SavedGraphicsState&) = delete;
+    SavedGraphicsState& operator=(const SavedGraphicsState&) = delete;
+    ~SavedGraphicsState() { Record(target_, gp::GdipRestoreGraphics(target_.graphics, state_)); }
+
+  private:
+    GraphicsTarget& target_;
+    Gdiplus::GraphicsState state_ = 0;
+};
+
+// Fills a rectangle of pixels with an opaque ARGB colour.
+inline void FillSolid(GraphicsTarget& target, Argb colour, int x, int y, int width, int height) noexcept {
+    UniqueGpBrush brush;
+    GpStatus status = gp::GdipCreateSolidFill(colour, reinterpret_cast<Gdiplus::GpSolidFill**>(brush.put()));
+    if (status == Gdiplus::Ok)
+        status = gp::GdipFillRectangleI(target.graphics, brush.get(), x, y, width, height);
+    Record(target, status);
+}
+
+// Draws a whole image scaled into a rectangle of pixels; an absent image draws nothing.
+inline void DrawImageInto(GraphicsTarget& target, Gdiplus::GpImage* image, int x, int y, int width,
+                          int height) noexcept {
+    Record(target, gp::GdipDrawImageRectI(target.graphics, image, x, y, width, height));
+}
+
+// Draws `text` with GDI, transparent background.
+inline void DrawShellText(HDC dc, std::wstring_view text, HFONT font, COLORREF colour, RECT rect,
+                          UINT format) noexcept {
+    SelectGuard selectFont(dc, font);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, colour);
+    ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, format);
+}
+
+}  // namespace tovrak
