@@ -1,0 +1,101 @@
+// The ready and surface-ready channels: the started application signals by connecting, nothing is
+// written. Both channels run the same listener on their own pipe name and context field.
+
+#include "common/export_guard.h"
+#include "pipes/pipe_server.h"
+#include "shell/shell_context.h"
+#include "tovrak/renderer.h"
+
+namespace tovrak {
+namespace {
+
+constexpr PipeParameters kReadyPipe{
+    L"\\\\.\\pipe\\tovrak-installer-ready-",
+    PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 0, 30000};
+constexpr PipeParameters kSurfaceReadyPipe{L"\\\\.\\pipe\\tovrak-installer-surface-ready-",
+                                           kReadyPipe.pipeMode, kReadyPipe.inputBufferBytes,
+                                           kReadyPipe.defaultTimeoutMs};
+
+constexpr std::uint32_t kExpectedClientConnected = 1;
+
+// Poll results share their range with system errors; an error numbered like the "connected" result
+// must not read as the signal.
+std::uint32_t AsPollError(DWORD error) noexcept {
+    return error == kExpectedClientConnected ? ERROR_GEN_FAILURE : error;
+}
+
+std::uint32_t Listen(PipeListener ShellContext::*field, const PipeParameters& parameters,
+                     const wchar_t* pipeId, const wchar_t* clientPath) noexcept {
+    return GuardExport<std::uint32_t>(ERROR_NOT_ENOUGH_MEMORY, [&]() -> std::uint32_t {
+        if (!g_shell) return ERROR_INVALID_HANDLE;
+        PipeListener& listener = g_shell->*field;
+        ResetListener(listener);
+        if (const DWORD error = OpenListenerPipe(listener, pipeId, clientPath, parameters)) return error;
+        if (const DWORD error = StartConnect(listener)) {
+            ResetListener(listener);
+            return error;
+        }
+        return 0;
+    });
+}
+
+std::uint32_t Poll(PipeListener ShellContext::*field) noexcept {
+    if (!g_shell) return ERROR_INVALID_HANDLE;
+    PipeListener& listener = g_shell->*field;
+    if (!listener.pipe) return ERROR_INVALID_HANDLE;
+    if (!listener.connected) {
+        DWORD ignored = 0;
+        if (!::GetOverlappedResult(listener.pipe, &listener.overlapped, &ignored, FALSE)) {
+            const DWORD error = LastErrorOrGeneric();
+            if (error == ERROR_IO_INCOMPLETE) return 0;
+            ResetListener(listener);
+            return AsPollError(error);
+        }
+        listener.connected = 1;
+    }
+    if (IsExpectedClient(listener.pipe, listener.expectedImagePath)) {
+        ResetListener(listener);
+        return kExpectedClientConnected;
+    }
+    // Another process: turn it away and wait for the next client on the same pipe.
+    ::DisconnectNamedPipe(listener.pipe);
+    if (const DWORD error = StartConnect(listener)) {
+        ResetListener(listener);
+        return AsPollError(error);
+    }
+    return 0;
+}
+
+void Cancel(PipeListener ShellContext::*field) noexcept {
+    if (g_shell) ResetListener(g_shell->*field);
+}
+
+}  // namespace
+}  // namespace tovrak
+
+using tovrak::ShellContext;
+
+extern "C" uint32_t __stdcall ShellListenReady(const wchar_t* pipeId, const wchar_t* clientPath) noexcept {
+    return tovrak::Listen(&ShellContext::readyListener, tovrak::kReadyPipe, pipeId, clientPath);
+}
+
+extern "C" uint32_t __stdcall ShellPollReady() noexcept {
+    return tovrak::Poll(&ShellContext::readyListener);
+}
+
+extern "C" void __stdcall ShellCancelReady() noexcept {
+    tovrak::Cancel(&ShellContext::readyListener);
+}
+
+extern "C" uint32_t __stdcall ShellListenSurfaceReady(const wchar_t* pipeId,
+                                                      const wchar_t* clientPath) noexcept {
+    return tovrak::Listen(&ShellContext::surfaceReadyListener, tovrak::kSurfaceReadyPipe, pipeId, clientPath);
+}
+
+extern "C" uint32_t __stdcall ShellPollSurfaceReady() noexcept {
+    return tovrak::Poll(&ShellContext::surfaceReadyListener);
+}
+
+extern "C" void __stdcall ShellCancelSurfaceReady() noexcept {
+    tovrak::Cancel(&ShellContext::surfaceReadyListener);
+}

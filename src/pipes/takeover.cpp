@@ -1,0 +1,33 @@
+// The installer tells the process that started it, and reads its standard output, that it has
+// taken over. Only a pipe carries the acknowledgement: on a console or in a file the four bytes
+// would be noise, so nothing is written there.
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "tovrak/renderer.h"
+
+namespace {
+
+constexpr char kTakeoverAcknowledgement[] = {'A', 'I', 'D', '1'};
+
+}  // namespace
+
+extern "C" uint32_t __stdcall ShellAcknowledgeTakeover() noexcept {
+    const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
+
+    ::SetLastError(0);
+    if (::GetFileType(output) != FILE_TYPE_PIPE) {
+        const DWORD error = ::GetLastError();
+        return error != 0 ? error : ERROR_INVALID_HANDLE;
+    }
+
+    DWORD written = 0;
+    if (!::WriteFile(output, kTakeoverAcknowledgement, sizeof(kTakeoverAcknowledgement), &written, nullptr)) {
+        const DWORD error = ::GetLastError();
+        return error != 0 ? error : ERROR_WRITE_FAULT;
+    }
+    return written < sizeof(kTakeoverAcknowledgement) ? ERROR_WRITE_FAULT : 0;
+}

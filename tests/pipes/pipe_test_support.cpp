@@ -1,0 +1,46 @@
+#include "pipe_test_support.h"
+
+#include <objbase.h>
+
+namespace tovrak::test {
+
+ShellContextScope::ShellContextScope() : context_(AllocateShellContext()) {
+    g_shell = context_;
+}
+
+ShellContextScope::~ShellContextScope() {
+    ResetListener(context_->readyListener);
+    ResetListener(context_->surfaceReadyListener);
+    ResetLaunchStatusListener(context_->launchStatusListener);
+    g_shell = nullptr;
+    FreeShellContext(context_);
+}
+
+std::wstring NewPipeId() {
+    GUID guid{};
+    ::CoCreateGuid(&guid);
+    wchar_t text[64] = {};
+    ::StringFromGUID2(guid, text, 64);
+    return text;
+}
+
+std::wstring PipeNameSuffix(const std::wstring& pipeId) {
+    return pipeId.substr(1, pipeId.size() - 2);
+}
+
+ChildProcess StartPipeClient(const std::wstring& program, const std::wstring& name,
+                             const std::wstring& arguments) {
+    ChildProcess client;
+    client.Start(program, L"\"" + name + L"\" " + arguments);
+    return client;
+}
+
+bool ClientWaiting(const PipeListener& listener) {
+    return listener.connectEvent && ::WaitForSingleObject(listener.connectEvent, 0) == WAIT_OBJECT_0;
+}
+
+bool WaitForClient(const PipeListener& listener, DWORD timeoutMs) {
+    return listener.connectEvent && ::WaitForSingleObject(listener.connectEvent, timeoutMs) == WAIT_OBJECT_0;
+}
+
+}  // namespace tovrak::test
