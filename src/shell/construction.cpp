@@ -1,0 +1,245 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "common/scaling.h"
+#include "shell/shell_window.h"
+#include "shell/update_surface_config.h"
+#include "tovrak/renderer.h"
+
+namespace tovrak {
+
+HMODULE g_shellModule = nullptr;
+
+namespace {
+
+// Bounds of the update surface, in 96-DPI units.
+constexpr int kSurfaceMinimumWidth = 990;
+constexpr int kSurfaceMinimumHeight = 640;
+constexpr int kSurfaceDefaultWidth = 1440;
+constexpr int kSurfaceDefaultHeight = 940;
+
+constexpr DWORD kOwnerDrawnButtonStyle = WS_CHILD | WS_TABSTOP | BS_OWNERDRAW;
+constexpr DWORD kPathEditStyle = WS_CHILD | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL;
+
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+
+template <typename Function>
+Function FindUser32Function(const char* name) noexcept {
+    // user32 is always loaded in a process with windows; nothing is loaded here.
+    const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    if (!user32) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(user32, name)));
+}
+
+UINT SystemDpi() noexcept {
+    const UINT dpi = ::GetDpiForSystem();
+    return dpi != 0 ? dpi : kBaseDpi;
+}
+
+int AtLeastOne(int value) noexcept {
+    return value < 2 ? 1 : value;
+}
+
+UniqueFont CreateShellFont(const ShellContext& shell, int units, int weight) noexcept {
+    return UniqueFont(::CreateFontW(-Scale(units, shell.dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE,
+                                    DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                    CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, shell.fontFace.c_str()));
+}
+
+HWND CreateChild(ShellContext& shell, DWORD exStyle, const wchar_t* className, const wchar_t* text,
+                 DWORD style, int controlId) noexcept {
+    return ::CreateWindowExW(exStyle, className, text, style, 0, 0, 1, 1, shell.window,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), g_shellModule,
+                             nullptr);
+}
+
+void FillWithShellBackground(HWND window, HDC dc) noexcept {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    const HBRUSH brush = g_shell && g_shell->backgroundBrush
+                             ? g_shell->backgroundBrush.get()
+                             : static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+    ::FillRect(dc, &client, brush);
+}
+
+}  // namespace
+
+void RegisterShellClasses() noexcept {
+    WNDCLASSEXW shellClass{};
+    shellClass.cbSize = sizeof(shellClass);
+    shellClass.lpfnWndProc = ShellWindowProc;
+    shellClass.hInstance = g_shellModule;
+    shellClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    shellClass.lpszClassName = kShellClassName;
+    // A later open in the same process finds the classes of the first one registered already.
+    ::RegisterClassExW(&shellClass);
+
+    WNDCLASSEXW transitionClass = shellClass;
+    transitionClass.lpfnWndProc = TransitionWindowProc;
+    transitionClass.hbrBackground = g_shell ? g_shell->backgroundBrush.get() : nullptr;
+    transitionClass.lpszClassName = kTransitionClassName;
+    ::RegisterClassExW(&transitionClass);
+}
+
+void EnterPerMonitorDpi(ShellContext& shell) noexcept {
+    const auto setter = FindUser32Function<SetThreadDpiAwarenessContextFn>("SetThreadDpiAwarenessContext");
+    if (!setter) return;
+    DPI_AWARENESS_CONTEXT previous = setter(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    if (!previous) previous = setter(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
+    if (!previous) return;
+    shell.dpiContextSetter = setter;
+    shell.previousDpiContext = previous;
+}
+
+void LeavePerMonitorDpi(ShellContext& shell) noexcept {
+    if (shell.dpiContextSetter && shell.previousDpiContext) shell.dpiContextSetter(shell.previousDpiContext);
+    shell.dpiContextSetter = nullptr;
+    shell.previousDpiContext = nullptr;
+}
+
+UINT ProbeWindowDpi(POINT point, UINT fallback) noexcept {
+    const auto getDpiForWindow = FindUser32Function<GetDpiForWindowFn>("GetDpiForWindow");
+    if (!getDpiForWindow) return fallback;
+    UniqueWindow probe(::CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP,
+                                         point.x, point.y, 1, 1, nullptr, nullptr, g_shellModule, nullptr));
+    if (!probe) return fallback;
+    const UINT dpi = getDpiForWindow(probe.get());
+    return dpi != 0 ? dpi : fallback;
+}
+
+ShellPlacement PlaceShellWindow(ShellContext& shell, const WideString& surfaceDirectory,
+                                const WideString& surfaceSize) noexcept {
+    shell.dpi = SystemDpi();
+    const RECT screen{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    RECT workArea{};
+    if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0)) workArea = screen;
+
+    if (shell.updateMode) {
+        RECT monitor = screen;
+        POINT cursor{};
+        ::GetCursorPos(&cursor);
+        MONITORINFO info{};
+        info.cbSize = sizeof(info);
+        if (::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &info)) {
+            workArea = info.rcWork;
+            monitor = info.rcMonitor;
+        }
+        shell.dpi = ProbeWindowDpi(POINT{workArea.left, workArea.top}, shell.dpi);
+
+        const int monitorHeight = AtLeastOne(Unscale(monitor.bottom - monitor.top, shell.dpi));
+        const int workWidth = AtLeastOne(Unscale(workArea.right - workArea.left, shell.dpi));
+        const int workHeight = AtLeastOne(Unscale(workArea.bottom - workArea.top, shell.dpi));
+        if (const auto size = ResolveSurfaceSize(surfaceDirectory, surfaceSize)) {
+            shell.logicalWidth =
+                std::clamp(size->width, std::min(workWidth, kSurfaceMinimumWidth), workWidth);
+            shell.logicalHeight =
+                std::clamp(size->height, std::min(workHeight, kSurfaceMinimumHeight), workHeight);
+        } else {
+            shell.logicalWidth = std::min(workWidth, kSurfaceDefaultWidth);
+            shell.logicalHeight =
+                std::min(workHeight, std::min(monitorHeight * 9 / 10, kSurfaceDefaultHeight));
+        }
+        shell.shownTick = ::GetTickCount64();
+    }
+
+    ShellPlacement placement;
+    placement.width = Scale(shell.logicalWidth, shell.dpi);
+    placement.height = Scale(shell.logicalHeight, shell.dpi);
+    // A work area smaller than the window keeps the window at its left and top edges.
+    placement.x = workArea.left + std::max(0L, (workArea.right - workArea.left - placement.width) / 2);
+    placement.y = workArea.top + std::max(0L, (workArea.bottom - workArea.top - placement.height) / 2);
+    return placement;
+}
+
+void CreateShellFonts(ShellContext& shell) noexcept {
+    shell.bodyFont = CreateShellFont(shell, 13, FW_NORMAL);
+    shell.mediumFont = CreateShellFont(shell, 14, FW_MEDIUM);
+    shell.titleFont = CreateShellFont(shell, 16, FW_SEMIBOLD);
+}
+
+UniqueGpImage LoadShellImage(std::wstring_view assetDirectory, std::wstring_view fileName) noexcept {
+    wchar_t path[MAX_PATH * 2];
+    if (assetDirectory.size() + 1 + fileName.size() >= std::size(path)) return UniqueGpImage();
+    auto end = std::copy(assetDirectory.begin(), assetDirectory.end(), path);
+    *end++ = L'\\';
+    end = std::copy(fileName.begin(), fileName.end(), end);
+    *end = L'\0';
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    if (gp::GdipCreateBitmapFromFile(path, &bitmap) != Gdiplus::Ok) {
+        if (bitmap) gp::GdipDisposeImage(bitmap);
+        return UniqueGpImage();
+    }
+    return UniqueGpImage(bitmap);
+}
+
+bool LoadShellImages(ShellContext& shell, std::wstring_view assetDirectory) noexcept {
+    shell.backgroundImage = LoadShellImage(assetDirectory, L"installer-background.png");
+    shell.logoImage = LoadShellImage(assetDirectory, L"installer-logo.png");
+    shell.closeImage = LoadShellImage(assetDirectory, L"installer-close-alpha.png");
+    shell.arrowDownImage = LoadShellImage(assetDirectory, L"installer-arrow-down.png");
+    shell.arrowUpImage = LoadShellImage(assetDirectory, L"installer-arrow-up.png");
+    shell.footerCheckedImage = LoadShellImage(assetDirectory, L"installer-footer-checked.png");
+    shell.footerUncheckedImage = LoadShellImage(assetDirectory, L"installer-footer-unchecked.png");
+    shell.optionCheckedImage = LoadShellImage(assetDirectory, L"installer-option-checked.png");
+    shell.optionUncheckedImage = LoadShellImage(assetDirectory, L"installer-option-unchecked.png");
+    shell.pathImage = LoadShellImage(assetDirectory, L"installer-path.png");
+    return shell.backgroundImage && shell.logoImage && shell.pathImage;
+}
+
+HWND CreateShellButton(ShellContext& shell, const wchar_t* caption, int controlId) noexcept {
+    const HWND button =
+        CreateChild(shell, WS_EX_TRANSPARENT, L"BUTTON", caption, kOwnerDrawnButtonStyle, controlId);
+    if (button) ::SetWindowSubclass(button, ShellButtonSubclassProc, 1, 0);
+    return button;
+}
+
+void CreateShellChildren(ShellContext& shell) noexcept {
+    shell.primaryButton = CreateShellButton(shell, shell.primaryCaption.c_str(), kPrimaryButtonId);
+    shell.optionsButton = CreateShellButton(shell, L"更多选项", kOptionsButtonId);
+    shell.closeButton = CreateShellButton(shell, L"关闭安装器", kCloseButtonId);
+    shell.agreementCheckbox = CreateShellButton(shell, L"同意用户协议与隐私政策", kAgreementCheckboxId);
+    shell.userAgreementLink = CreateShellButton(shell, L"《用户协议》", kUserAgreementLinkId);
+    shell.privacyPolicyLink = CreateShellButton(shell, L"《隐私政策》", kPrivacyPolicyLinkId);
+    shell.shortcutCheckbox = CreateShellButton(shell, L"创建桌面快捷方式", kShortcutCheckboxId);
+    shell.browseButton = CreateShellButton(shell, L"更改", kBrowseButtonId);
+    shell.copyDiagnosticsButton = CreateShellButton(shell, L"复制诊断信息", kCopyDiagnosticsButtonId);
+    shell.openLogButton = CreateShellButton(shell, L"打开日志目录", kOpenLogButtonId);
+
+    shell.pathEdit = CreateChild(shell, WS_EX_TRANSPARENT, L"EDIT", shell.installDirectory.c_str(),
+                                 kPathEditStyle, kPathEditId);
+    if (shell.pathEdit) SetPath(shell.pathEdit, kPathTextColour, kPathFieldColour);
+
+    shell.diagnosticsLabel = CreateChild(shell, 0, L"STATIC", L"", WS_CHILD, kDiagnosticsLabelId);
+    shell.locationLabel = CreateChild(shell, 0, L"STATIC", L"安装位置", WS_CHILD | SS_CENTERIMAGE, 0);
+    shell.directoryNoteLabel = CreateChild(shell, 0, L"STATIC", L"", WS_CHILD | SS_CENTERIMAGE | SS_RIGHT, 0);
+
+    shell.progressBar = CreateProgress(shell.window, shell.dpi, 0x312B29, 0xB7B5B4, 0xFFFFFF, 0x26201E);
+
+    const WPARAM font = reinterpret_cast<WPARAM>(shell.bodyFont.get());
+    for (HWND control :
+         {shell.pathEdit, shell.diagnosticsLabel, shell.locationLabel, shell.directoryNoteLabel}) {
+        if (control) ::SendMessageW(control, WM_SETFONT, font, FALSE);
+    }
+}
+
+LRESULT CALLBACK TransitionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT paint{};
+            if (const HDC dc = ::BeginPaint(window, &paint)) {
+                FillWithShellBackground(window, dc);
+                ::EndPaint(window, &paint);
+            }
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            FillWithShellBackground(window, reinterpret_cast<HDC>(wParam));
+            return 1;
+        default:
+            return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace tovrak

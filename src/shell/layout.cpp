@@ -1,0 +1,298 @@
+#include "shell/layout.h"
+
+#include <dwmapi.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "common/gdiplus.h"
+#include "common/scaling.h"
+#include "shell/painter.h"
+#include "shell/shell_context.h"
+#include "shell/shell_window.h"
+#include "tovrak/renderer.h"
+
+namespace tovrak {
+namespace {
+
+constexpr int kExpandedIdleHeight = 668;
+constexpr int kDiagnosticsPanelTop = 520;
+constexpr int kDiagnosticsDefaultHeight = 160;
+constexpr int kDiagnosticsButtonsDefaultTop = 690;
+// The diagnostics buttons sit this far below the panel's top plus the measured height.
+constexpr int kDiagnosticsButtonsOffset = 544;
+// The expanded diagnostics panel adds this to the measured height, which is capped so that the
+// window never asks for more than 1200 units.
+constexpr int kDiagnosticsPanelExtra = 604;
+constexpr int kDiagnosticsHeightCap = 596;
+// The layout repaints only below the logo area.
+constexpr int kLayoutRedrawTop = 220;
+
+constexpr COLORREF kScrollTrackColour = kBackgroundColour;
+constexpr COLORREF kScrollThumbColour = kMutedTextColour;
+constexpr COLORREF kDiagnosticsPrimaryColour = kPathTextColour;
+constexpr COLORREF kDiagnosticsSecondaryColour = kMutedTextColour;
+
+constexpr UINT kPlaceFlags = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE;
+constexpr UINT kQuietFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE;
+
+int S(int units) noexcept {
+    return Scale(units, g_shell->dpi);
+}
+
+bool IsIdle(const ShellContext& shell) noexcept {
+    return shell.stateKind == 0 || (shell.stateKind == 4 && shell.uninstallMode);
+}
+
+bool HasCurrentDiagnosticsMeasurement(const ShellContext& shell) noexcept {
+    return shell.diagnosticsDpi == static_cast<int>(shell.dpi) &&
+           shell.diagnosticsMeasured == shell.diagnosticsText;
+}
+
+void HideEveryChild(const ShellContext& shell) noexcept {
+    for (HWND child :
+         {shell.primaryButton, shell.optionsButton, shell.closeButton, shell.agreementCheckbox,
+          shell.userAgreementLink, shell.privacyPolicyLink, shell.shortcutCheckbox, shell.browseButton,
+          shell.pathEdit, shell.copyDiagnosticsButton, shell.openLogButton, shell.diagnosticsLabel,
+          shell.progressBar, shell.locationLabel, shell.directoryNoteLabel}) {
+        SetVisible(child, false);
+    }
+}
+
+// Covers, in the background colour, the strip into which the window is about to grow, so that
+// nothing stale shows there before the grown window has painted.
+void ShowTransitionStrip(ShellContext& shell, const RECT& windowRect, int clientWidth, int clientHeight,
+                         int targetHeight) noexcept {
+    if (shell.transitionWindow) ::DestroyWindow(std::exchange(shell.transitionWindow, nullptr));
+    const DWORD topmost = static_cast<DWORD>(::GetWindowLongW(shell.window, GWL_EXSTYLE)) & WS_EX_TOPMOST;
+    shell.transitionWindow =
+        ::CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | topmost, kTransitionClassName, L"",
+                          WS_POPUP | WS_VISIBLE, windowRect.left, windowRect.top + clientHeight, clientWidth,
+                          targetHeight - clientHeight, shell.window, nullptr, g_shellModule, nullptr);
+    if (!shell.transitionWindow) return;
+    ::UpdateWindow(shell.transitionWindow);
+    ::DwmFlush();
+}
+
+// Grows or shrinks the window to the panel's height (never below the collapsed height, never past
+// the work area's bottom) and follows the real client height.
+void SizeWindow(ShellContext& shell, bool visible) noexcept {
+    RECT client{};
+    RECT windowRect{};
+    ::GetClientRect(shell.window, &client);
+    ::GetWindowRect(shell.window, &windowRect);
+    const int clientWidth = client.right - client.left;
+    int clientHeight = client.bottom - client.top;
+
+    const int target = shell.optionsExpanded ? shell.expandedHeight : kShellCollapsedHeight;
+    int targetPixels = S(target);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (::GetMonitorInfoW(::MonitorFromWindow(shell.window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        targetPixels =
+            std::max(std::min(targetPixels, static_cast<int>(monitor.rcWork.bottom - windowRect.top)),
+                     S(kShellCollapsedHeight));
+    }
+    if (visible && targetPixels > clientHeight) {
+        ShowTransitionStrip(shell, windowRect, clientWidth, clientHeight, targetPixels);
+    }
+    if (clientWidth != S(kShellWidth) || targetPixels != clientHeight) {
+        ResizeShell(shell.window, shell.dpi, static_cast<uint32_t>(target));
+        ::GetClientRect(shell.window, &client);
+        clientHeight = client.bottom - client.top;
+    }
+    shell.logicalHeight = Unscale(clientHeight, shell.dpi);
+}
+
+void ConfigureScrollRange(ShellContext& shell, int range) noexcept {
+    if (shell.scrollRange == range) return;
+    ConfigureScroll(shell.window, nullptr, shell.dpi, range, kScrollTrackColour, kScrollThumbColour);
+    shell.scrollRange = range;
+}
+
+void LayoutUpdateSurface(ShellContext& shell, bool locked) {
+    shell.optionsExpanded = 0;
+    HideEveryChild(shell);
+    // The update surface never scrolls; the first layout always removes whatever region there was.
+    if (shell.scrollRange != 0) ConfigureScrollRange(shell, 0);
+    SetTextIfChanged(shell.window, shell.displayName);
+    if (locked) ::LockWindowUpdate(nullptr);
+    RedrawShell(0);
+}
+
+}  // namespace
+
+RECT ScaledRect(int x, int y, int width, int height) noexcept {
+    return RECT{S(x), S(y), S(x + width), S(y + height)};
+}
+
+void PlaceChild(HWND control, int x, int y, int width, int height) noexcept {
+    if (!control) return;
+    RECT current{};
+    ::GetWindowRect(control, &current);
+    ::MapWindowPoints(nullptr, g_shell->window, reinterpret_cast<POINT*>(&current), 2);
+    const int left = S(x), top = S(y), pixelWidth = S(width), pixelHeight = S(height);
+    if (current.left == left && current.top == top && current.right - current.left == pixelWidth &&
+        current.bottom - current.top == pixelHeight) {
+        return;
+    }
+    ::SetWindowPos(control, nullptr, left, top, pixelWidth, pixelHeight, kPlaceFlags);
+}
+
+void SetVisible(HWND control, bool visible) noexcept {
+    if (!control) return;
+    const bool shown = (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (shown == visible) return;
+    ::SetWindowPos(control, nullptr, 0, 0, 0, 0, kQuietFlags | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+}
+
+void SetTextIfChanged(HWND control, std::wstring_view text) {
+    if (!control) return;
+    const int length = ::GetWindowTextLengthW(control);
+    if (length == static_cast<int>(text.size())) {
+        std::vector<wchar_t> current(static_cast<size_t>(length) + 1);
+        const int read = ::GetWindowTextW(control, current.data(), length + 1);
+        if (read == length && std::wstring_view(current.data(), static_cast<size_t>(read)) == text) return;
+    }
+    const WideString terminated(text);
+    ::SetWindowTextW(control, terminated.c_str());
+}
+
+void RedrawShell(int top) noexcept {
+    const ShellContext& shell = *g_shell;
+    if (!::IsWindowVisible(shell.window)) return;
+    if (shell.updateMode) top = 0;
+    const RECT area{0, S(top), S(shell.logicalWidth), S(shell.logicalHeight)};
+    ::RedrawWindow(shell.window, &area, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void LayoutShell() {
+    ShellContext& shell = *g_shell;
+    const bool visible = ::IsWindowVisible(shell.window) != FALSE;
+    bool locked = false;
+    if (visible) {
+        if (!shell.updateMode) ::DwmFlush();
+        locked = ::LockWindowUpdate(shell.window) != FALSE;
+    }
+    if (shell.updateMode) {
+        LayoutUpdateSurface(shell, locked);
+        return;
+    }
+
+    const bool idle = IsIdle(shell);
+    const bool install = !shell.uninstallMode;
+    const bool expanded = shell.optionsExpanded;
+    const bool idleInstall = shell.stateKind == 0 && install;
+    // Once measured, the diagnostics keep their height and their buttons stay below them, so that an
+    // unchanged layout moves nothing.
+    const bool measured = shell.diagnosticsDpi != 0;
+    const int diagnosticsHeight = measured ? shell.diagnosticsHeight : kDiagnosticsDefaultHeight;
+    const int diagnosticsButtonsTop =
+        measured ? shell.diagnosticsHeight + kDiagnosticsButtonsOffset : kDiagnosticsButtonsDefaultTop;
+
+    PlaceChild(shell.primaryButton, 184, 322, 333, 44);
+    PlaceChild(shell.closeButton, 656, 8, 36, 36);
+    PlaceChild(shell.optionsButton, 584, 450, 84, 27);
+    PlaceChild(shell.agreementCheckbox, 28, 450, 55, 27);
+    PlaceChild(shell.userAgreementLink, 83, 454, 78, 20);
+    PlaceChild(shell.privacyPolicyLink, 166, 454, 78, 20);
+    PlaceChild(shell.pathEdit, 50, 567, shell.uninstallMode ? 600 : 520, 20);
+    PlaceChild(shell.browseButton, 588, 561, 74, 32);
+    PlaceChild(shell.shortcutCheckbox, 28, 612, 209, 28);
+    PlaceChild(shell.copyDiagnosticsButton, 32, diagnosticsButtonsTop, 150, 28);
+    PlaceChild(shell.openLogButton, 200, diagnosticsButtonsTop, 160, 28);
+    PlaceChild(shell.diagnosticsLabel, 32, kDiagnosticsPanelTop, 636, diagnosticsHeight);
+    PlaceChild(shell.locationLabel, 32, 526, 160, 20);
+    PlaceChild(shell.directoryNoteLabel, 250, 526, 418, 20);
+
+    SetVisible(shell.locationLabel, expanded && idle);
+    SetVisible(shell.directoryNoteLabel, idleInstall && expanded);
+    SetTextIfChanged(shell.directoryNoteLabel, shell.directoryNote);
+
+    SetVisible(shell.primaryButton, shell.stateKind != 1);
+    const bool primaryEnabled =
+        shell.stateKind != 0 || shell.uninstallMode || (shell.agreementAccepted && shell.gateOpen);
+    ::EnableWindow(shell.primaryButton, primaryEnabled);
+
+    PlaceChild(shell.progressBar, 184, 339, 333, 9);
+    SetVisible(shell.progressBar, shell.stateKind == 1);
+
+    SetVisible(shell.closeButton, true);
+    ::EnableWindow(shell.closeButton, shell.stateKind != 1);
+
+    SetVisible(shell.optionsButton, idle || (shell.stateKind == 2 && !shell.diagnosticsText.empty()));
+    SetTextIfChanged(shell.optionsButton,
+                     idle ? (shell.uninstallMode ? L"安装位置" : L"更多选项") : L"诊断信息");
+
+    SetVisible(shell.agreementCheckbox, idleInstall);
+    SetVisible(shell.userAgreementLink, idleInstall);
+    SetVisible(shell.privacyPolicyLink, idleInstall);
+    SetVisible(shell.pathEdit, expanded && idle);
+    SetVisible(shell.browseButton, idleInstall && expanded);
+    SetVisible(shell.shortcutCheckbox, idleInstall && expanded);
+    SetVisible(shell.copyDiagnosticsButton, expanded && !idle);
+    SetVisible(shell.openLogButton, expanded && !idle && install);
+    SetVisible(shell.diagnosticsLabel, expanded && !idle);
+    SetTextIfChanged(shell.diagnosticsLabel, shell.diagnosticsText);
+
+    shell.expandedHeight = kExpandedIdleHeight;
+    if (!idle) {
+        if (HasCurrentDiagnosticsMeasurement(shell)) {
+            PlaceChild(shell.diagnosticsLabel, 32, kDiagnosticsPanelTop, 636, shell.diagnosticsHeight);
+        } else {
+            shell.diagnosticsHeight =
+                LayoutDiagnostics(shell.diagnosticsLabel, static_cast<int32_t>(shell.dpi),
+                                  kDiagnosticsPrimaryColour, kDiagnosticsSecondaryColour, kBackgroundColour);
+            shell.diagnosticsDpi = static_cast<int>(shell.dpi);
+            shell.diagnosticsMeasured = shell.diagnosticsText;
+        }
+        PlaceChild(shell.copyDiagnosticsButton, 32, shell.diagnosticsHeight + kDiagnosticsButtonsOffset, 150,
+                   28);
+        PlaceChild(shell.openLogButton, 200, shell.diagnosticsHeight + kDiagnosticsButtonsOffset, 160, 28);
+        shell.expandedHeight =
+            std::min(shell.diagnosticsHeight, kDiagnosticsHeightCap) + kDiagnosticsPanelExtra;
+    }
+
+    SizeWindow(shell, visible);
+    ConfigureScrollRange(shell, shell.optionsExpanded ? shell.expandedHeight : 0);
+
+    SetTextIfChanged(shell.primaryButton, shell.primaryCaption);
+    SetTextIfChanged(shell.window, shell.windowTitle);
+
+    if (locked) ::LockWindowUpdate(nullptr);
+    RedrawShell(kLayoutRedrawTop);
+    if (visible) ::DwmFlush();
+    if (shell.transitionWindow) {
+        ::DestroyWindow(std::exchange(shell.transitionWindow, nullptr));
+        if (visible) ::DwmFlush();
+    }
+}
+
+void ComposeBackdrop() noexcept {
+    ShellContext& shell = *g_shell;
+    const int width = S(shell.logicalWidth);
+    const int height = S(shell.logicalHeight);
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    if (gp::GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppPARGB, nullptr, &bitmap) !=
+        Gdiplus::Ok) {
+        shell.backdropBitmap.reset();
+        return;
+    }
+    shell.backdropBitmap.reset(bitmap);
+
+    UniqueGpGraphics graphics;
+    if (gp::GdipGetImageGraphicsContext(bitmap, graphics.put()) != Gdiplus::Ok) return;
+    // Drawing errors leave a partly drawn backdrop; the painter copies whatever is there.
+    gp::GdipGraphicsClear(graphics.get(), 0xFF1E2026);
+    gp::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
+    gp::GdipDrawImageRectI(graphics.get(), shell.backgroundImage.get(), 0, 0, width, height);
+    if (shell.updateMode) {
+        const int size = S(60);
+        GraphicsTarget target{graphics.get()};
+        DrawTintedLogo(target, (width - size) / 2, (height - size) / 2, size, 0.3f);
+    } else {
+        gp::GdipDrawImageRectI(graphics.get(), shell.logoImage.get(), S(318), S(140), S(64), S(64));
+    }
+}
+
+}  // namespace tovrak

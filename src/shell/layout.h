@@ -1,0 +1,26 @@
+#pragma once
+// Placement of the shell's children, the window's height and scrolling region, and the backdrop
+// bitmap behind everything the painter draws. Geometry is given in 96-DPI units.
+
+#include <windows.h>
+
+#include <string_view>
+
+namespace tovrak {
+
+// Brings every child into the position, visibility, enabled state and text that the mode, screen
+// kind and panel call for, sizes the window, and repaints once.
+void LayoutShell();
+// Rebuilds the backdrop bitmap at the current size, DPI and mode.
+void ComposeBackdrop() noexcept;
+
+void PlaceChild(HWND control, int x, int y, int width, int height) noexcept;
+void SetVisible(HWND control, bool visible) noexcept;
+// Calls SetWindowTextW only when the text differs, so that unchanged texts cause no repaint.
+void SetTextIfChanged(HWND control, std::wstring_view text);
+// Repaints the client area from `top` (units) downward, at once, when the window is visible.
+void RedrawShell(int top) noexcept;
+// (x, y, width, height) in units as a pixel rectangle whose corners are scaled one by one.
+RECT ScaledRect(int x, int y, int width, int height) noexcept;
+
+}  // namespace tovrak

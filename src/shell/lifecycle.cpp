@@ -1,0 +1,148 @@
+#include <windows.h>
+#include <objbase.h>
+
+#include <utility>
+
+#include "common/export_guard.h"
+#include "common/module.h"
+#include "pipes/pipe_listener.h"
+#include "shell/layout.h"
+#include "shell/shell_context.h"
+#include "shell/shell_window.h"
+#include "shell/update_surface.h"
+#include "shell/update_surface_config.h"
+#include "tovrak/renderer.h"
+#include "worker/worker_channel.h"
+
+namespace tovrak {
+namespace {
+
+// GDI+ is started by the first open and never shut down: the host may keep GDI+ objects of its own.
+ULONG_PTR g_shellGdiplusToken = 0;
+// Whether the open shell's CoInitializeEx succeeded. A thread that already runs a multi-threaded
+// apartment refuses the call, and uninitialising it then would take the host's own apartment away.
+bool g_shellComInitialised = false;
+
+constexpr int kModeInstall = 0;
+constexpr int kModeUninstall = 1;
+constexpr int kModeUpdate = 2;
+
+// Owns a shell that ShellOpen is still building: unless the open completes, everything created so
+// far is taken down again and the process-wide pointer is cleared, on every early return and on an
+// allocation failure alike.
+class PendingShell {
+  public:
+    explicit PendingShell(ShellContext* shell) noexcept : shell_(shell) { g_shell = shell; }
+    PendingShell(const PendingShell&) = delete;
+    PendingShell& operator=(const PendingShell&) = delete;
+    ~PendingShell() {
+        if (!shell_) return;
+        LeavePerMonitorDpi(*shell_);
+        if (shell_->transitionWindow) ::DestroyWindow(shell_->transitionWindow);
+        if (shell_->window) ::DestroyWindow(shell_->window);
+        g_shell = nullptr;
+        FreeShellContext(shell_);
+        if (comInitialised_) ::CoUninitialize();
+    }
+
+    ShellContext& operator*() const noexcept { return *shell_; }
+    void InitialiseCom() noexcept {
+        comInitialised_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    }
+    HWND Complete() noexcept {
+        g_shellComInitialised = comInitialised_;
+        return std::exchange(shell_, nullptr)->window;
+    }
+
+  private:
+    ShellContext* shell_;
+    bool comInitialised_ = false;
+};
+
+WideString WindowTitleFor(int mode, const WideString& displayName) {
+    if (mode == kModeUpdate) return displayName;
+    return (mode == kModeUninstall ? L"卸载" : L"安装") + displayName;
+}
+
+HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, const wchar_t* displayName,
+               const wchar_t* fontFace, int mode) {
+    // Consumed whether or not the open succeeds: it belongs to this open only.
+    const PendingSurfaceConfiguration surface = TakePendingSurfaceConfiguration();
+    g_shellModule = CurrentModule();
+    if (!StartGdiplus(g_shellGdiplusToken)) return nullptr;
+
+    ShellContext* record = AllocateShellContext();
+    if (!record) return nullptr;
+    PendingShell pending(record);
+    ShellContext& shell = *pending;
+
+    shell.installDirectory = ArgumentText(installDirectory);
+    shell.displayName = ArgumentText(displayName);
+    shell.uninstallMode = mode == kModeUninstall;
+    shell.updateMode = mode == kModeUpdate;
+    shell.fontFace = ArgumentText(fontFace);
+    shell.backgroundBrush.reset(::CreateSolidBrush(kBackgroundColour));
+    shell.pathFieldBrush.reset(::CreateSolidBrush(kPathFieldColour));
+    shell.windowTitle = WindowTitleFor(mode, shell.displayName);
+    shell.englishSurface = surface.language == L"en";
+    shell.surfaceStartPercent = surface.startPercent;
+    shell.primaryCaption = shell.uninstallMode ? L"卸载" : L"一键安装";
+
+    if (!LoadShellImages(shell, ArgumentText(assetDirectory))) return nullptr;
+
+    pending.InitialiseCom();
+    RegisterShellClasses();
+    if (shell.updateMode) EnterPerMonitorDpi(shell);
+    const ShellPlacement placement = PlaceShellWindow(shell, surface.directory, surface.size);
+    CreateShellFonts(shell);
+    ComposeBackdrop();
+
+    shell.window =
+        ::CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_APPWINDOW | WS_EX_LAYERED | WS_EX_COMPOSITED,
+                          kShellClassName, shell.windowTitle.c_str(), WS_POPUP, placement.x, placement.y,
+                          placement.width, placement.height, nullptr, nullptr, g_shellModule, nullptr);
+    if (!shell.window) return nullptr;
+    // Fully transparent until ShellShow, so that the host never sees a half-built window.
+    ::SetLayeredWindowAttributes(shell.window, 0, 0, LWA_ALPHA);
+    CreateShellChildren(shell);
+    LayoutShell();
+    // The window keeps the awareness it was created with; the thread gets its own back.
+    LeavePerMonitorDpi(shell);
+    return pending.Complete();
+}
+
+}  // namespace
+}  // namespace tovrak
+
+using namespace tovrak;
+
+extern "C" HWND TOVRAK_CALL ShellOpen(const wchar_t* assetDirectory, const wchar_t* installDirectory,
+                                      const wchar_t* displayName, const wchar_t* fontFace,
+                                      uint32_t mode) noexcept {
+    if (mode > kModeUpdate || g_shell) return nullptr;
+    return GuardExport<HWND>(nullptr, [&] {
+        return OpenShell(assetDirectory, installDirectory, displayName, fontFace, static_cast<int>(mode));
+    });
+}
+
+extern "C" void TOVRAK_CALL ShellClose(void) noexcept {
+    ShellContext* shell = g_shell;
+    if (!shell) return;
+    ResetListener(shell->readyListener);
+    ResetListener(shell->surfaceReadyListener);
+    ResetLaunchStatusListener(shell->launchStatusListener);
+    // Closing the job ends a worker that still runs.
+    ReleaseWorker(*shell);
+    if (shell->window) ::KillTimer(shell->window, kSurfaceTimerId);
+    if (shell->transitionWindow) ::DestroyWindow(std::exchange(shell->transitionWindow, nullptr));
+    if (shell->window) ::DestroyWindow(std::exchange(shell->window, nullptr));
+    shell->bodyFont.reset();
+    shell->mediumFont.reset();
+    shell->titleFont.reset();
+    shell->backgroundBrush.reset();
+    shell->pathFieldBrush.reset();
+    LeavePerMonitorDpi(*shell);
+    g_shell = nullptr;
+    FreeShellContext(shell);
+    if (std::exchange(g_shellComInitialised, false)) ::CoUninitialize();
+}
