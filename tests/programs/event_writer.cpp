@@ -1,5 +1,6 @@
 // A worker for the event-stream tests. Each argument is one command, run in order:
 //   emit:<type>:<label>:<text>  ShellEmit                     many:<count>:<type>  ShellEmit count times
+//   paced:<count>:<ms>          ShellEmit(2) count times, pausing after each
 //   progress:<text>             ShellEmit(1, "progress")      long:<units>         label and text of <units>
 //   raw:<valid|magic|type0|type11|label1023|text1023>         a hand-made record, bypassing ShellEmit
 //   partial:<bytes>             the first bytes of a record   pieces:<n>:<event>   one record in n pieces,
@@ -193,6 +194,11 @@ void Run(const std::wstring& command) {
     } else if (verb == L"many") {
         for (unsigned long i = 0; i < number(1); ++i)
             Emit(number(2), L"item", std::to_wstring(i));
+    } else if (verb == L"paced") {
+        for (unsigned long i = 0; i < number(1); ++i) {
+            Emit(2, L"item", std::to_wstring(i));
+            ::Sleep(number(2));
+        }
     } else if (verb == L"progress") {
         Emit(1, L"progress", arg(1));
     } else if (verb == L"long") {
