@@ -8,17 +8,13 @@
 namespace tovrak::test {
 namespace {
 
-constexpr uint32_t kWatchedEnded = ERROR_TIMEOUT;
-
 TEST(CloseOwnedProcesses, PoliteModeClosesTheWindowsOfOwnedProcessesOnly) {
     InstallationDirectory root;
     ChildProcess windowed = root.Start(L"Tool\\app.exe", L"--window");
     ChildProcess stubborn = root.Start(L"Tool\\bin\\stubborn.exe", L"--ignore-close");
     ChildProcess sibling = root.Start(L"Tool2\\app.exe", L"--window");
-    for (const ChildProcess* process : {&windowed, &stubborn, &sibling}) {
-        ASSERT_NE(process->id(), 0u);
-        ASSERT_TRUE(WaitForTopLevelWindow(process->id(), 20000));
-    }
+    for (const ChildProcess* process : {&windowed, &stubborn, &sibling})
+        ASSERT_TRUE(process->id() && WaitForTopLevelWindow(process->id(), 20000));
     // A watched process that lives (this one) does not hold the operation back.
     EXPECT_EQ(CloseOwnedProcesses(root.Join(L"Tool").c_str(), 0, 0, ::GetCurrentProcessId(), 0, 0, 200), 0u);
     EXPECT_EQ(windowed.Wait(20000), kClosedByMessageExitCode);
@@ -26,61 +22,10 @@ TEST(CloseOwnedProcesses, PoliteModeClosesTheWindowsOfOwnedProcessesOnly) {
     EXPECT_EQ(sibling.Wait(0), STILL_ACTIVE) << "Tool2 is not below Tool";
 }
 
-TEST(CloseOwnedProcesses, TerminateModeEndsEveryOwnedProcessWithExitCodeOne) {
-    InstallationDirectory root;
-    ChildProcess plain = root.Start(L"Tool\\plain.exe");
-    ChildProcess stubborn = root.Start(L"Tool\\bin\\stubborn.exe", L"--ignore-close");
-    ChildProcess sibling = root.Start(L"Tool.exe");
-    for (const ChildProcess* process : {&plain, &stubborn, &sibling})
-        ASSERT_NE(process->id(), 0u);
-
-    const std::wstring directory = root.Join(L"Tool");
-    EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, 0, 0, 0, 10000), 0u);
-    EXPECT_EQ(plain.Wait(10000), 1u);
-    EXPECT_EQ(stubborn.Wait(10000), 1u);
-    EXPECT_EQ(sibling.Wait(0), STILL_ACTIVE);
-    EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, 0, 0, 0, 0),
-              static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(WaitOwnedProcessesExit(directory.c_str(), nullptr, 0, 0, 0, 0), 1);
-}
-
-TEST(CloseOwnedProcesses, GivesUpWhenAWatchedProcessHasEnded) {
-    InstallationDirectory root;
-    InstallationDirectory elsewhere;
-    ChildProcess owned = root.Start(L"Tool\\a.exe");
-    ChildProcess ended = StartEndedProcess(elsewhere);
-    ASSERT_NE(owned.id(), 0u);
-    ASSERT_NE(ended.id(), 0u);
-    const DWORD gone = ended.id();
-    const DWORD self = ::GetCurrentProcessId();
-
-    const struct {
-        const char* what;
-        int32_t terminate;
-        DWORD excludePid, watchPid, initialWatchPid;
-        int32_t skipInitialWatch;
-        uint32_t expected;
-    } cases[] = {
-        {"watched process ended", 1, 0, gone, 0, 0, kWatchedEnded},
-        {"watched process ended, polite", 0, 0, gone, 0, 0, kWatchedEnded},
-        {"initially watched process ended", 1, 0, 0, gone, 0, kWatchedEnded},
-        {"initial watch skipped (polite, no window)", 0, 0, self, gone, 1, 0},
-        {"owned process excluded", 1, owned.id(), 0, 0, 0, ERROR_FILE_NOT_FOUND},
-        {"owned process is the watched one", 1, 0, owned.id(), 0, 0, ERROR_FILE_NOT_FOUND},
-        {"owned process is the initially watched one", 1, 0, 0, owned.id(), 0, ERROR_FILE_NOT_FOUND},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CloseOwnedProcesses(root.Join(L"Tool").c_str(), c.terminate, c.excludePid, c.watchPid,
-                                      c.initialWatchPid, c.skipInitialWatch, 0),
-                  c.expected)
-            << c.what;
-        EXPECT_EQ(owned.Wait(0), STILL_ACTIVE) << c.what;
-    }
-}
-
-TEST(CloseOwnedProcesses, ActsOnMoreProcessesThanOneWaitCanHold) {
+TEST(CloseOwnedProcesses, TerminatesMoreProcessesThanOneWaitCanHold) {
     constexpr int kProcesses = 70;  // beyond the 64 handles of one wait
     InstallationDirectory root;
+    ChildProcess sibling = root.Start(L"Tool.exe");
     std::vector<ChildProcess> owned;
     owned.reserve(kProcesses);
     for (int i = 0; i < kProcesses; ++i) {
@@ -92,7 +37,41 @@ TEST(CloseOwnedProcesses, ActsOnMoreProcessesThanOneWaitCanHold) {
     EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, 0, 0, 0, 10000), 0u);
     for (ChildProcess& process : owned)
         EXPECT_EQ(process.Wait(10000), 1u) << process.id();
+    EXPECT_EQ(sibling.Wait(0), STILL_ACTIVE);
     EXPECT_EQ(WaitOwnedProcessesExit(directory.c_str(), nullptr, 0, 0, 0, 10000), 1);
+    EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, 0, 0, 0, 0),
+              static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(CloseOwnedProcesses, GivesUpWhenAWatchedProcessHasEnded) {
+    InstallationDirectory root;
+    ChildProcess owned = root.Start(L"Tool\\a.exe");
+    ChildProcess ended = root.StartEnded(L"Elsewhere\\ended.exe");
+    ASSERT_TRUE(owned.id() && ended.id());
+    const DWORD gone = ended.id();
+    const DWORD self = ::GetCurrentProcessId();
+    const struct {
+        const char* what;
+        int32_t terminate;
+        DWORD excludePid, watchPid, initialWatchPid;
+        int32_t skipInitialWatch;
+        uint32_t expected;
+    } cases[] = {
+        {"watched process ended", 1, 0, gone, 0, 0, ERROR_TIMEOUT},
+        {"watched process ended, polite", 0, 0, gone, 0, 0, ERROR_TIMEOUT},
+        {"initially watched process ended", 1, 0, 0, gone, 0, ERROR_TIMEOUT},
+        {"initial watch skipped (polite, no window)", 0, 0, self, gone, 1, 0},
+        {"owned process excluded", 1, owned.id(), 0, 0, 0, ERROR_FILE_NOT_FOUND},
+        {"owned process watched", 1, 0, owned.id(), 0, 0, ERROR_FILE_NOT_FOUND},
+        {"owned process initially watched", 1, 0, 0, owned.id(), 0, ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CloseOwnedProcesses(root.Join(L"Tool").c_str(), c.terminate, c.excludePid, c.watchPid,
+                                      c.initialWatchPid, c.skipInitialWatch, 0),
+                  c.expected)
+            << c.what;
+        EXPECT_EQ(owned.Wait(0), STILL_ACTIVE) << c.what;
+    }
 }
 
 }  // namespace
