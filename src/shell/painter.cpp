@@ -39,15 +39,9 @@ RECT ClientPlacement(HWND window, HWND control) noexcept {
 void PaintFaceImages(GraphicsTarget& target, const ShellContext& shell) {
     const UINT dpi = shell.dpi;
     Record(target, gp::GdipGraphicsClear(target.graphics, kFaceColour));
-    UINT backdropWidth = 0;
-    UINT backdropHeight = 0;
-    gp::GdipGetImageWidth(shell.backdropBitmap.get(), &backdropWidth);
-    gp::GdipGetImageHeight(shell.backdropBitmap.get(), &backdropHeight);
     // 1:1 at the backdrop's own size: the backdrop is already composed at the window's pixel size.
-    Record(target, gp::GdipDrawImageRectRectI(
-                       target.graphics, shell.backdropBitmap.get(), 0, 0, static_cast<INT>(backdropWidth),
-                       static_cast<INT>(backdropHeight), 0, 0, static_cast<INT>(backdropWidth),
-                       static_cast<INT>(backdropHeight), Gdiplus::UnitPixel, nullptr, nullptr, nullptr));
+    DrawBackdropPart(target, shell.backdropBitmap.get(), 0, 0, 0, 0, Scale(shell.logicalWidth, dpi),
+                     Scale(shell.logicalHeight, dpi));
     if (!shell.optionsExpanded) return;
     FillSolid(target, kPanelColour, 0, Scale(kPanelTopUnits, dpi), Scale(kDesignWidthUnits, dpi),
               Scale(shell.logicalHeight - kPanelTopUnits, dpi));

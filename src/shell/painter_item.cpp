@@ -104,9 +104,8 @@ BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept {
             FillSolid(target, kPanelColour, 0, 0, width, height);
         } else {
             // The slice of the backdrop under the button, so the button looks transparent.
-            Record(target, gp::GdipDrawImageRectRectI(target.graphics, shell->backdropBitmap.get(), 0, 0,
-                                                      width, height, placement.left, placement.top, width,
-                                                      height, Gdiplus::UnitPixel, nullptr, nullptr, nullptr));
+            DrawBackdropPart(target, shell->backdropBitmap.get(), 0, 0, placement.left, placement.top, width,
+                             height);
         }
         if (button == shell->primaryButton) FillPrimaryShape(target, drawItem.itemState, width, height, dpi);
     }

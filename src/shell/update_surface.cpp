@@ -128,9 +128,8 @@ void PaintUpdateSurface(HDC targetDc, const RECT* dirtyRect) noexcept {
         Record(target, gp::GdipSetCompositingMode(target.graphics, Gdiplus::CompositingModeSourceCopy));
         Record(target,
                gp::GdipSetInterpolationMode(target.graphics, Gdiplus::InterpolationModeNearestNeighbor));
-        Record(target, gp::GdipDrawImageRectRectI(target.graphics, shell->backdropBitmap.get(), 0, 0,
-                                                  areaWidth, areaHeight, area.left, area.top, areaWidth,
-                                                  areaHeight, Gdiplus::UnitPixel, nullptr, nullptr, nullptr));
+        DrawBackdropPart(target, shell->backdropBitmap.get(), 0, 0, area.left, area.top, areaWidth,
+                         areaHeight);
         Record(target, gp::GdipSetCompositingMode(target.graphics, Gdiplus::CompositingModeSourceOver));
         Record(target,
                gp::GdipSetInterpolationMode(target.graphics, Gdiplus::InterpolationModeHighQualityBicubic));
