@@ -80,7 +80,6 @@ bool EnumerateOwnedProcesses(const WideString& ownerPrefix, const wchar_t* image
 
         record.processId = id;
         record.hasCreationTime = QueryProcessCreationTime(process.get(), record.creationTime);
-        if (!record.hasCreationTime) record.creationTime = 0;
         records.push_back(std::move(record));
         if (stopAtFirst) return true;
     } while (::Process32NextW(snapshot.get(), &entry));
