@@ -78,18 +78,28 @@ TEST(WorkerLaunch, ASecondStartIsRefusedWhileAWorkerExists) {
     EXPECT_EQ(ShellWorkerFailureStage(), 9u);
 }
 
-TEST(WorkerLaunch, AMissingProgramFailsAtCreationAndLeavesNoHandle) {
+TEST(WorkerLaunch, StartsThatFailAtCreationLeaveNoHandle) {
     ShellContextScope shell;
     TempDirectory folder;
+    const std::wstring missing = folder.Join(L"missing.exe");
+    const struct {
+        const wchar_t* application;
+        DWORD result;
+    } cases[] = {
+        {missing.c_str(), ERROR_FILE_NOT_FOUND},
+        {nullptr, ERROR_INVALID_PARAMETER},
+    };
     const DWORD before = HandleCount();
-    for (int i = 0; i < 20; ++i) {
-        const DWORD result = ShellStartWorker(folder.Join(L"missing.exe").c_str(), L"x");
-        EXPECT_TRUE(result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND) << result;
-        EXPECT_EQ(ShellWorkerFailureStage(), 8u);
+    for (int round = 0; round < 10; ++round) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.application ? c.application : L"(null)");
+            EXPECT_EQ(ShellStartWorker(c.application, L"x"), c.result);
+            EXPECT_EQ(ShellWorkerFailureStage(), 8u);
+            EXPECT_EQ(shell->workerProcess, nullptr);
+            EXPECT_EQ(shell->workerJob, nullptr);
+            EXPECT_EQ(shell->eventPipe, nullptr);
+        }
     }
-    EXPECT_EQ(shell->workerProcess, nullptr);
-    EXPECT_EQ(shell->workerJob, nullptr);
-    EXPECT_EQ(shell->eventPipe, nullptr);
     EXPECT_EQ(HandleCount(), before);
 }
 
