@@ -1,0 +1,36 @@
+// ResizeShell: the installer window keeps its width and takes a requested height, as far as the work
+// area of its monitor allows.
+
+#include <algorithm>
+#include <cstdint>
+
+#include "common/scaling.h"
+#include "tovrak/renderer.h"
+
+using namespace tovrak;
+
+namespace {
+
+constexpr int kShellWidth = 700;
+constexpr uint32_t kMinimumHeight = 500;
+constexpr uint32_t kMaximumHeight = 1200;
+
+}  // namespace
+
+extern "C" int32_t __stdcall ResizeShell(HWND window, uint32_t dpi, uint32_t height) noexcept {
+    if (!::IsWindow(window) || height < kMinimumHeight || height > kMaximumHeight || !IsSupportedDpi(dpi))
+        return 0;
+    int pixels = Scale(static_cast<int>(height), dpi);
+    RECT frame{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (::GetWindowRect(window, &frame) &&
+        ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const int room = monitor.rcWork.bottom - frame.top;
+        pixels = std::max(std::min(pixels, room), Scale(kMinimumHeight, dpi));
+    }
+    return ::SetWindowPos(window, nullptr, 0, 0, Scale(kShellWidth, dpi), pixels,
+                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE)
+               ? 1
+               : 0;
+}
