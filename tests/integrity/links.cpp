@@ -94,4 +94,43 @@ bool MakeFileOnUnixSide(const std::wstring& path) {
     });
 }
 
+MappedDrive::MappedDrive(const std::wstring& directory) : directory_(directory) {
+    std::wstring root = L"Q:\\";
+    while (root[0] <= L'Y' && ::GetDriveTypeW(root.c_str()) != DRIVE_NO_ROOT_DIR)
+        ++root[0];
+    if (root[0] > L'Y') return;
+    const std::wstring device = root.substr(0, 2);
+    if (::DefineDosDeviceW(0, device.c_str(), directory.c_str())) {
+        if (::GetDriveTypeW(root.c_str()) != DRIVE_NO_ROOT_DIR) {
+            root_ = root;
+            return;
+        }
+        ::DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, device.c_str(),
+                           directory.c_str());
+    }
+    // Under Wine every drive is a link named "x:" in the prefix's dosdevices folder, next to "c:".
+    const std::string driveC = UnixPath(L"C:\\");
+    const size_t slash = driveC.rfind("/c:");
+    const std::string target = UnixPath(directory);
+    if (slash == std::string::npos || target.empty()) return;
+    const std::string link = driveC.substr(0, slash + 1) + static_cast<char>(::towlower(root[0])) + ":";
+    if (RunOnUnixSide("ln -s " + Quoted(target) + " " + Quoted(link),
+                      [&] { return ::GetDriveTypeW(root.c_str()) != DRIVE_NO_ROOT_DIR; })) {
+        root_ = root;
+        unixLink_ = link;
+    }
+}
+
+MappedDrive::~MappedDrive() {
+    if (root_.empty()) return;
+    if (unixLink_.empty()) {
+        ::DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, root_.substr(0, 2).c_str(),
+                           directory_.c_str());
+        return;
+    }
+    const std::wstring root = root_;
+    RunOnUnixSide("rm -f " + Quoted(unixLink_),
+                  [&] { return ::GetDriveTypeW(root.c_str()) == DRIVE_NO_ROOT_DIR; });
+}
+
 }  // namespace tovrak::test

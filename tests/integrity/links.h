@@ -15,4 +15,21 @@ bool MakeFileLink(const std::wstring& link, const std::wstring& target);
 // directories, "con.txt"); false when the platform has no Unix side.
 bool MakeFileOnUnixSide(const std::wstring& path);
 
+// A free drive letter that names `directory` while the object lives; root() ("Q:\\") is empty when the
+// platform cannot map one. Wine ignores DefineDosDeviceW, so there the letter is made in the prefix's
+// table of drives.
+class MappedDrive {
+  public:
+    explicit MappedDrive(const std::wstring& directory);
+    ~MappedDrive();
+    MappedDrive(const MappedDrive&) = delete;
+    MappedDrive& operator=(const MappedDrive&) = delete;
+    const std::wstring& root() const { return root_; }
+
+  private:
+    std::wstring directory_;
+    std::wstring root_;
+    std::string unixLink_;  // set when the drive was made on the Unix side
+};
+
 }  // namespace tovrak::test

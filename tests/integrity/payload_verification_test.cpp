@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "integrity/links.h"
+#include "integrity/payload_fixture.h"
+#include "integrity/worker_stream.h"
+#include "tovrak/renderer.h"
+
+namespace tovrak::test {
+namespace {
+
+// A payload with files at three levels, an empty file and an empty unlisted directory.
+void AddStandardFiles(Payload& payload) {
+    payload.Add("app.exe", "application");
+    payload.Add("bin/lib.dll", "library");
+    payload.Add("data/deep/x.dat", "x");
+    payload.Add("empty.txt", "");
+    payload.AddDirectory("cache");
+}
+
+TEST(PayloadVerification, ComparesTheTreeWithTheManifest) {
+    const struct {
+        const char* name;
+        std::function<void(Payload&)> change;  // runs after the standard files are listed and written
+        int expected;
+    } cases[] = {
+        {"identical", [](Payload&) {}, 0},
+        {"one byte changed", [](Payload& p) { p.AddUnlisted("bin/lib.dll", "librarz"); }, 3},
+        {"truncated", [](Payload& p) { p.AddUnlisted("bin/lib.dll", "librar"); }, 3},
+        {"grown", [](Payload& p) { p.AddUnlisted("bin/lib.dll", "library!"); }, 3},
+        {"empty file grown", [](Payload& p) { p.AddUnlisted("empty.txt", "x"); }, 3},
+        {"deleted", [](Payload& p) { ::DeleteFileW(p.FullPath("data/deep/x.dat").c_str()); }, 2},
+        {"replaced by a directory",
+         [](Payload& p) {
+             ::DeleteFileW(p.FullPath("app.exe").c_str());
+             p.AddDirectory("app.exe");
+         },
+         2},
+        {"unlisted at the top", [](Payload& p) { p.AddUnlisted("extra.txt", "e"); }, 2},
+        {"unlisted deep down", [](Payload& p) { p.AddUnlisted("data/deep/extra.txt", "e"); }, 2},
+        {"unlisted in an unlisted directory", [](Payload& p) { p.AddUnlisted("cache/extra.txt", "e"); }, 2},
+        {"tolerated files unlisted",
+         [](Payload& p) {
+             p.AddUnlisted(".aid-prepared-receipt", "r");
+             p.AddUnlisted("INSTALLER-legacy-channel.json", "{}");
+         },
+         0},
+        {"tolerated files listed", [](Payload& p) { p.Add(".aid-prepared-receipt", "r"); }, 0},
+        {"tolerated file listed and changed",
+         [](Payload& p) {
+             p.Add("installer-legacy-channel.json", "{}");
+             p.AddUnlisted("installer-legacy-channel.json", "{ }");
+         },
+         3},
+        {"receipt as a directory", [](Payload& p) { p.AddDirectory(".aid-prepared-receipt"); }, 2},
+        {"channel as a directory", [](Payload& p) { p.AddDirectory("installer-legacy-channel.json"); }, 2},
+        {"tolerated name one level down", [](Payload& p) { p.AddUnlisted("bin/.aid-prepared-receipt", "r"); },
+         2},
+    };
+    for (const auto& c : cases) {
+        Payload payload;
+        AddStandardFiles(payload);
+        c.change(payload);
+        payload.WriteManifest();
+        EXPECT_EQ(payload.Verify(), c.expected) << c.name;
+    }
+}
+
+TEST(PayloadVerification, RejectsAnInvalidManifestBeforeLookingAtTheTree) {
+    Payload payload;
+    AddStandardFiles(payload);
+    payload.WriteManifest("AID_PAYLOAD_SHA256\n" + ManifestLine("application", "app.exe") +
+                          ManifestLine("x", "bin/../x.dat"));
+    EXPECT_EQ(payload.Verify(), 1);
+    EXPECT_EQ(VerifyPayloadIntegrity(L"\\\\?\\C:\\nowhere", payload.manifest().c_str()), 1);
+}
+
+TEST(PayloadVerification, RejectsAnEmptyPayloadEvenWithAValidManifest) {
+    Payload payload;
+    payload.WriteManifest("AID_PAYLOAD_SHA256\n" + ManifestLine("a", "a.txt"));
+    EXPECT_EQ(payload.Verify(), 2);
+}
+
+TEST(PayloadVerification, MatchesNamesInAnyLetterCase) {
+    Payload payload;
+    payload.AddUnlisted("bin/app.exe", "application");
+    payload.WriteManifest("AID_PAYLOAD_SHA256\n" + ManifestLine("application", "Bin/App.EXE"));
+    EXPECT_EQ(payload.Verify(), 0);
+}
+
+TEST(PayloadVerification, RejectsTwoNamesOnDiskThatFoldToOneEntry) {
+    Payload payload;
+    payload.Add("a.txt", "");
+    payload.WriteManifest();
+    if (!MakeFileOnUnixSide(payload.FullPath("A.txt")))
+        GTEST_SKIP() << "the platform cannot make a case-sensitive directory";
+    EXPECT_EQ(payload.Verify(), 2);
+}
+
+TEST(PayloadVerification, AcceptsOnlyDriveLetterPaths) {
+    Payload payload;
+    AddStandardFiles(payload);
+    payload.WriteManifest();
+    std::wstring slashes = payload.directory() + L"/";
+    for (wchar_t& unit : slashes)
+        if (unit == L'\\') unit = L'/';
+    const std::wstring withDots = payload.directory() + L"\\bin\\..\\.\\";
+    const std::wstring longForm = L"\\\\?\\" + payload.directory();
+    const std::wstring unc =
+        L"\\\\localhost\\" + payload.directory().substr(0, 1) + L"$" + payload.directory().substr(2);
+    const std::wstring noSeparator = payload.directory().substr(0, 2) + payload.directory().substr(3);
+
+    const struct {
+        const wchar_t* path;
+        int expected;
+    } cases[] = {
+        {slashes.c_str(), 0},
+        {withDots.c_str(), 0},
+        {longForm.c_str(), 2},
+        {unc.c_str(), 2},
+        {noSeparator.c_str(), 2},
+        {L"payload", 2},
+        {L"C:", 2},
+        {nullptr, 2},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(VerifyPayloadIntegrity(c.path, payload.manifest().c_str()), c.expected)
+            << (c.path ? c.path : L"null");
+}
+
+TEST(PayloadVerification, EntersSixtyThreeLevelsAndNoMore) {
+    Payload payload;
+    std::string deepest = "d";
+    for (int level = 2; level <= 63; ++level)
+        deepest += "/d";
+    payload.Add(deepest + "/file.txt", "bottom");
+    payload.WriteManifest();
+    EXPECT_EQ(payload.Verify(), 0);
+    payload.AddDirectory(deepest + "/d");
+    EXPECT_EQ(payload.Verify(), 2);
+}
+
+TEST(PayloadVerification, RejectsALinkInTheTree) {
+    Payload payload;
+    AddStandardFiles(payload);
+    payload.WriteManifest();
+    CreateDirectories(payload.temp().Join(L"elsewhere"));
+    if (!MakeDirectoryLink(payload.FullPath("data/link"), payload.temp().Join(L"elsewhere")))
+        GTEST_SKIP()
+            << "the platform cannot make a directory symbolic link that carries the reparse-point attribute";
+    EXPECT_EQ(payload.Verify(), 2);
+}
+
+TEST(PayloadVerification, RejectsALinkedFile) {
+    Payload payload;
+    payload.Add("a.txt", "a");
+    payload.WriteManifest();
+    ASSERT_TRUE(WriteBytes(payload.temp().Join(L"target.txt"), "b"));
+    if (!MakeFileLink(payload.FullPath("b.txt"), payload.temp().Join(L"target.txt")))
+        GTEST_SKIP() << "the platform shows no reparse-point attribute on a file symbolic link";
+    EXPECT_EQ(payload.Verify(), 2);
+}
+
+TEST(PayloadVerification, RejectsAPayloadReachedThroughALinkedAncestor) {
+    Payload payload;
+    AddStandardFiles(payload);
+    payload.WriteManifest();
+    const std::wstring link = payload.temp().Join(L"linked");
+    if (!MakeDirectoryLink(link, payload.temp().path()))
+        GTEST_SKIP() << "the platform cannot make a directory symbolic link";
+    const int result = VerifyPayloadIntegrity((link + L"\\payload").c_str(), payload.manifest().c_str());
+    if (result == 0)
+        GTEST_SKIP() << "the platform does not report the reparse-point attribute of a link through "
+                        "GetFileInformationByHandle";
+    EXPECT_EQ(result, 2);
+}
+
+// The root of a drive has a backslash of its own; the tree below it must still be found.
+TEST(PayloadVerification, VerifiesAPayloadAtTheRootOfADrive) {
+    Payload payload;
+    AddStandardFiles(payload);
+    payload.WriteManifest();
+    const MappedDrive drive(payload.directory());
+    if (drive.root().empty()) GTEST_SKIP() << "the platform cannot map a directory to a drive letter";
+    EXPECT_EQ(VerifyPayloadIntegrity(drive.root().c_str(), payload.manifest().c_str()), 0);
+    EXPECT_EQ(VerifyPayloadFileIntegrity((drive.root() + L"app.exe").c_str(), payload.manifest().c_str(),
+                                         L"app.exe"),
+              0);
+    EXPECT_EQ(VerifyPayloadFileIntegrity(drive.root().c_str(), payload.manifest().c_str(), L"app.exe"), 2);
+}
+
+// While a large file is hashed, the payload directory, the directory being walked and their ancestors
+// are held open without delete sharing: none of them can be renamed.
+TEST(PayloadVerification, HoldsTheTreeInPlaceWhileItRuns) {
+    Payload payload;
+    payload.Add("sub/big.bin", std::string(64u << 20, 'b'));
+    payload.AddDirectory("zz-sibling");
+    payload.WriteManifest();
+    // Innermost first, so that each rename is tried on a path that still exists.
+    const std::wstring watched[] = {payload.FullPath("sub"), payload.directory(), payload.temp().path()};
+    std::vector<DWORD> errors;
+
+    PayloadVerifyProgressRange(0, 100);
+    const ProgressStream stream =
+        VerifyWithProgressPipe([&] { return payload.Verify(); },
+                               [&] {
+                                   for (const std::wstring& path : watched) {
+                                       const std::wstring moved = path + L"-moved";
+                                       const BOOL done = ::MoveFileW(path.c_str(), moved.c_str());
+                                       errors.push_back(done ? 0 : ::GetLastError());
+                                       if (done) ::MoveFileW(moved.c_str(), path.c_str());
+                                   }
+                               });
+    EXPECT_EQ(stream.exitCode, 0u);
+    ASSERT_EQ(errors.size(), 3u) << "no progress record arrived during the verification";
+    for (size_t i = 0; i < errors.size(); ++i)
+        EXPECT_EQ(errors[i], static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << i;
+    EXPECT_EQ(stream.values.back(), L"100");
+
+    // Released afterwards.
+    const std::wstring moved = payload.directory() + L"-moved";
+    EXPECT_TRUE(::MoveFileW(payload.directory().c_str(), moved.c_str()));
+    EXPECT_TRUE(::MoveFileW(moved.c_str(), payload.directory().c_str()));
+}
+
+TEST(PayloadVerification, LeavesNoHandleOpen) {
+    Payload payload;
+    AddStandardFiles(payload);
+    payload.WriteManifest();
+    payload.Verify();
+    const DWORD before = HandleCount();
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_EQ(payload.Verify(), 0);
+        EXPECT_EQ(VerifyPayloadFileIntegrity(payload.FullPath("bin/lib.dll").c_str(),
+                                             payload.manifest().c_str(), L"bin/lib.dll"),
+                  0);
+    }
+    payload.AddUnlisted("data/deep/x.dat", "y");
+    for (int i = 0; i < 30; ++i)
+        EXPECT_EQ(payload.Verify(), 3);
+    EXPECT_EQ(HandleCount(), before);
+}
+
+}  // namespace
+}  // namespace tovrak::test
