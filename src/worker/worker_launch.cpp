@@ -164,8 +164,8 @@ StartOutcome LaunchWorker(ShellContext& context, const wchar_t* application,
     else if (::ResumeThread(primaryThread.get()) == static_cast<DWORD>(-1))
         outcome = Failed(StartStage::ResumeWorker, ::GetLastError());
     if (outcome.stage != StartStage::None) {
-        ::TerminateProcess(context.workerProcess,
-                           outcome.error != ERROR_SUCCESS ? outcome.error : ERROR_GEN_FAILURE);
+        if (outcome.error == ERROR_SUCCESS) outcome.error = ERROR_GEN_FAILURE;
+        ::TerminateProcess(context.workerProcess, outcome.error);
         ::WaitForSingleObject(context.workerProcess, kTerminationWaitMs);
     }
     return outcome;
@@ -199,7 +199,8 @@ extern "C" uint32_t __stdcall ShellStartWorker(const wchar_t* application,
     if (outcome.stage == StartStage::None) return ERROR_SUCCESS;
     ReleaseWorker(*context);
     context->failureStage = static_cast<std::uint32_t>(outcome.stage);
-    return outcome.error;
+    // A step that failed without setting an error must still not read as a running worker.
+    return outcome.error != ERROR_SUCCESS ? outcome.error : ERROR_GEN_FAILURE;
 }
 
 extern "C" uint32_t __stdcall ShellWorkerFailureStage() noexcept {
