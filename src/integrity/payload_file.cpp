@@ -43,8 +43,14 @@ int VerifyPayloadFile(ManifestEntry* entry, const WideString& fullPath, HashCont
                                   FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) {
         const DWORD error = ::GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kTreeMismatch
-                                                                              : kVerificationIoFailure;
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return kTreeMismatch;
+        // A directory cannot be opened as a file at all (access denied): it is no plain file, not an I/O
+        // fault.
+        const DWORD attributes = ::GetFileAttributesW(longPath.c_str());
+        if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return kTreeMismatch;
+        return kVerificationIoFailure;
     }
     BY_HANDLE_FILE_INFORMATION information;
     if (::GetFileType(file.get()) != FILE_TYPE_DISK ||

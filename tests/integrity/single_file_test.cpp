@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include "integrity/payload_fixture.h"
+#include "integrity/worker_stream.h"
+#include "tovrak/renderer.h"
+
+namespace tovrak::test {
+namespace {
+
+TEST(SingleFileVerification, FindsTheEntryByItsRelativePathInAnyCase) {
+    Payload payload;
+    payload.Add("bin/app.exe", "application");
+    payload.Add("readme.txt", "read me");
+    payload.WriteManifest();
+    const std::wstring file = payload.FullPath("bin/app.exe");
+    const struct {
+        const wchar_t* relativePath;
+        int expected;
+    } cases[] = {
+        {L"bin/app.exe", 0},  {L"BIN/App.EXE", 0},
+        {L"bin\\app.exe", 1}, {L"bin/other.exe", 1},
+        {L"/bin/app.exe", 1}, {L"", 1},
+        {nullptr, 1},         {L"bin/\xD800.exe", 1},
+        {L"readme.txt", 3},  // nothing relates the file to the key: app.exe is not the listed readme
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(VerifyPayloadFileIntegrity(file.c_str(), payload.manifest().c_str(), c.relativePath),
+                  c.expected)
+            << (c.relativePath ? c.relativePath : L"null");
+    }
+}
+
+TEST(SingleFileVerification, RejectsAListedPathWhenAnotherLineIsInvalid) {
+    Payload payload;
+    payload.AddUnlisted("bin/app.exe", "application");
+    payload.WriteManifest("AID_PAYLOAD_SHA256\n" + ManifestLine("application", "bin/app.exe") +
+                          ManifestLine("x", "bin/CON"));
+    EXPECT_EQ(VerifyPayloadFileIntegrity(payload.FullPath("bin/app.exe").c_str(), payload.manifest().c_str(),
+                                         L"bin/app.exe"),
+              1);
+}
+
+TEST(SingleFileVerification, ChecksThePathAndTheFileOnDisk) {
+    Payload payload;
+    payload.Add("bin/app.exe", "application");
+    payload.Add("bin/longer.dll", "library");
+    payload.AddUnlisted("bin/longer.dll", "library+");
+    payload.AddDirectory("bin/folder");
+    payload.WriteManifest();
+    const std::wstring app = payload.FullPath("bin/app.exe");
+    const std::wstring unc = L"\\\\localhost\\" + app.substr(0, 1) + L"$" + app.substr(2);
+    std::wstring slashes = app;
+    for (wchar_t& unit : slashes)
+        if (unit == L'\\') unit = L'/';
+    const struct {
+        std::wstring filePath;
+        const wchar_t* relativePath;
+        int expected;
+    } cases[] = {
+        {app, L"bin/app.exe", 0},
+        {slashes, L"bin/app.exe", 0},
+        {payload.FullPath("bin/longer.dll"), L"bin/longer.dll", 3},
+        {payload.FullPath("bin/missing.exe"), L"bin/app.exe", 2},
+        {payload.FullPath("missing/app.exe"), L"bin/app.exe", 2},
+        {payload.FullPath("bin/folder"), L"bin/app.exe", 2},
+        {unc, L"bin/app.exe", 2},
+        {L"\\\\?\\" + app, L"bin/app.exe", 2},
+        {L"C:\\", L"bin/app.exe", 2},
+        {L"C:", L"bin/app.exe", 2},
+        {L"bin\\app.exe", L"bin/app.exe", 2},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(VerifyPayloadFileIntegrity(c.filePath.c_str(), payload.manifest().c_str(), c.relativePath),
+                  c.expected)
+            << c.filePath;
+    }
+}
+
+TEST(SingleFileVerification, ChangesNothingOnDisk) {
+    Payload payload;
+    payload.Add("bin/app.exe", "application");
+    payload.WriteManifest();
+    const std::wstring app = payload.FullPath("bin/app.exe");
+    WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
+    ASSERT_TRUE(::GetFileAttributesExW(app.c_str(), GetFileExInfoStandard, &before));
+    EXPECT_EQ(VerifyPayloadFileIntegrity(app.c_str(), payload.manifest().c_str(), L"bin/app.exe"), 0);
+    ASSERT_TRUE(::GetFileAttributesExW(app.c_str(), GetFileExInfoStandard, &after));
+    EXPECT_EQ(before.dwFileAttributes, after.dwFileAttributes);
+    EXPECT_EQ(::CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+    EXPECT_EQ(ReadBytes(app), "application");
+}
+
+// The file's directory and its ancestors are held while it is read; a sibling directory is not.
+TEST(SingleFileVerification, PinsOnlyTheChainOfTheFile) {
+    Payload payload;
+    payload.Add("a/b/big.bin", std::string(64u << 20, 'b'));
+    payload.AddDirectory("a/sibling");
+    payload.WriteManifest();
+
+    // Progress from a single file needs the total of an earlier whole verification in this process.
+    PayloadVerifyProgressRange(0, 100);
+    ASSERT_EQ(VerifyWithProgressPipe([&] { return payload.Verify(); }, nullptr).exitCode, 0u);
+
+    const std::wstring chain[] = {payload.FullPath("a/b"), payload.FullPath("a"), payload.directory()};
+    const std::wstring sibling = payload.FullPath("a/sibling");
+    std::vector<DWORD> errors;
+    bool siblingMoved = false;
+    PayloadVerifyProgressRange(0, 50);
+    const ProgressStream stream = VerifyWithProgressPipe(
+        [&] {
+            return VerifyPayloadFileIntegrity(payload.FullPath("a/b/big.bin").c_str(),
+                                              payload.manifest().c_str(), L"a/b/big.bin");
+        },
+        [&] {
+            for (const std::wstring& path : chain) {
+                const std::wstring moved = path + L"-moved";
+                const BOOL done = ::MoveFileW(path.c_str(), moved.c_str());
+                errors.push_back(done ? 0 : ::GetLastError());
+                if (done) ::MoveFileW(moved.c_str(), path.c_str());
+            }
+            siblingMoved = ::MoveFileW(sibling.c_str(), (sibling + L"-moved").c_str());
+        });
+    EXPECT_EQ(stream.exitCode, 0u);
+    ASSERT_EQ(errors.size(), 3u) << "no progress record arrived during the verification";
+    for (size_t i = 0; i < errors.size(); ++i)
+        EXPECT_EQ(errors[i], static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << i;
+    EXPECT_TRUE(siblingMoved);
+}
+
+}  // namespace
+}  // namespace tovrak::test
