@@ -54,7 +54,8 @@ void OnCommand(ShellContext& shell, HWND control) noexcept {
     } else if (control == shell.closeButton) {
         if (shell.stateKind != 1) shell.pendingCommand = ShellCommandClose;
     } else if (control == shell.optionsButton) {
-        if (::IsWindowVisible(control)) {
+        // Shown by the layout, whether or not the window itself is on screen yet.
+        if (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) {
             shell.optionsExpanded = !shell.optionsExpanded;
             LayoutFromWindow();
         }

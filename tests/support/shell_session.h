@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tovrak/renderer.h"
+
 namespace tovrak::test {
 
 // The folder of the sample pictures in the source tree.
@@ -14,12 +16,18 @@ std::wstring SampleAssets();
 
 class ShellSession {
   public:
-    // Opens the shell; window() is null when ShellOpen refused.
+    // Opens the shell; window() is null when ShellOpen refused. Inline, so that the shell's exports are
+    // referenced from the test's own object and the linker takes them from the shell library whatever
+    // the order of the libraries on its command line.
     explicit ShellSession(std::uint32_t mode = 0,
                           const std::wstring& installDirectory = L"C:\\Tovrak\\Sample",
                           const std::wstring& displayName = L"Tovrak",
-                          const std::wstring& assets = SampleAssets());
-    ~ShellSession();
+                          const std::wstring& assets = SampleAssets())
+        : window_(::ShellOpen(assets.c_str(), installDirectory.c_str(), displayName.c_str(),
+                              L"Microsoft YaHei", mode)) {}
+    ~ShellSession() {
+        if (window_) ::ShellClose();
+    }
     ShellSession(const ShellSession&) = delete;
     ShellSession& operator=(const ShellSession&) = delete;
 

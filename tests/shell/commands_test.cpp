@@ -1,0 +1,292 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/scaling.h"
+#include "shell/shell_context.h"
+#include "support/environment.h"
+#include "support/shell_session.h"
+#include "tovrak/renderer.h"
+
+using namespace tovrak;
+using namespace tovrak::test;
+
+namespace {
+
+bool IsShown(HWND control) {
+    return (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[512] = {};
+    ::GetWindowTextW(window, text, 512);
+    return text;
+}
+
+void Click(HWND button) {
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+// Records the percentages that reach the progress bar, as the bar itself receives them.
+class BarRecorder {
+  public:
+    explicit BarRecorder(HWND bar) : bar_(bar) {
+        ::SetWindowSubclass(bar_, Record, 7, reinterpret_cast<DWORD_PTR>(this));
+    }
+    ~BarRecorder() { ::RemoveWindowSubclass(bar_, Record, 7); }
+    int last = -1;
+    int count = 0;
+
+  private:
+    static LRESULT CALLBACK Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                   DWORD_PTR self) {
+        if (message == SetProgressMessage) {
+            reinterpret_cast<BarRecorder*>(self)->last = static_cast<int>(wParam);
+            ++reinterpret_cast<BarRecorder*>(self)->count;
+        }
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    }
+    HWND bar_;
+};
+
+}  // namespace
+
+TEST(ShellCommands, DoNothingWithoutAShell) {
+    ASSERT_EQ(g_shell, nullptr);
+    EXPECT_EQ(::ShellPoll(), ShellCommandClose);
+    wchar_t buffer[8] = L"keep";
+    EXPECT_EQ(::ShellOptions(buffer, 8), 0);
+    EXPECT_STREQ(buffer, L"keep");
+    ::ShellState(1, 5, L"t", L"d", L"c", L"x");
+    ::ShellProgress(5);
+    ::ShellGate(0, L"h", L"d");
+    ::ShellDirectory(L"C:\\", L"n");
+    EXPECT_EQ(::ShellShow(), 6u);
+    EXPECT_EQ(::ShellHide(), 6u);
+}
+
+TEST(ShellPoll, ReturnsEachUserCommandOnceAndOnlyTheLatest) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    const struct {
+        HWND ShellContext::*button;
+        int command;
+    } cases[] = {
+        {&ShellContext::closeButton, ShellCommandClose},
+        {&ShellContext::userAgreementLink, ShellCommandOpenUserAgreement},
+        {&ShellContext::privacyPolicyLink, ShellCommandOpenPrivacyPolicy},
+        {&ShellContext::openLogButton, ShellCommandOpenLogDirectory},
+        {&ShellContext::shortcutCheckbox, ShellCommandNone},
+        {&ShellContext::copyDiagnosticsButton, ShellCommandNone},
+        {&ShellContext::primaryButton, ShellCommandPrimaryAction},
+    };
+    for (const auto& c : cases) {
+        Click(g_shell->*c.button);
+        EXPECT_EQ(::ShellPoll(), c.command) << WindowText(g_shell->*c.button);
+        EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+    }
+
+    Click(g_shell->userAgreementLink);
+    Click(g_shell->privacyPolicyLink);
+    EXPECT_EQ(::ShellPoll(), ShellCommandOpenPrivacyPolicy);
+
+    ::SendMessageW(session.window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(::ShellPoll(), ShellCommandClose);
+    EXPECT_TRUE(::IsWindow(session.window()));
+
+    // A command without a control (the dialog manager's IDCANCEL for Escape) matches nothing.
+    ::SendMessageW(session.window(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+}
+
+TEST(ShellPoll, RefusesClosingAndStartingWhileRunning) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ::ShellState(ShellStateRunning, 10, L"安装中", L"", L"一键安装", L"");
+    Click(g_shell->closeButton);
+    ::SendMessageW(session.window(), WM_CLOSE, 0, 0);
+    ::SendMessageW(session.window(), WM_COMMAND, MAKEWPARAM(0x65, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(g_shell->primaryButton));
+    EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+    EXPECT_TRUE(::IsWindow(session.window()));
+    EXPECT_FALSE(::IsWindowEnabled(g_shell->closeButton));
+}
+
+TEST(ShellState, GivesThePrimaryButtonBackOnARepeatedStateWithinTheInstallRules) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    const HWND primary = g_shell->primaryButton;
+    ::ShellState(0, 0, L"安装Tovrak", L"", L"一键安装", L"");
+    ASSERT_TRUE(::IsWindowEnabled(primary));
+
+    Click(primary);
+    Click(primary);  // disabled by the first click: no second command
+    EXPECT_FALSE(::IsWindowEnabled(primary));
+    EXPECT_EQ(::ShellPoll(), ShellCommandPrimaryAction);
+    EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+
+    ::ShellState(0, 0, L"安装Tovrak", L"", L"一键安装", L"");
+    EXPECT_TRUE(::IsWindowEnabled(primary));
+
+    Click(g_shell->agreementCheckbox);  // agreement withdrawn
+    EXPECT_EQ(g_shell->agreementAccepted, 0);
+    EXPECT_FALSE(::IsWindowEnabled(primary));
+    ::ShellState(0, 0, L"安装Tovrak", L"", L"一键安装", L"");
+    EXPECT_FALSE(::IsWindowEnabled(primary));
+    Click(g_shell->agreementCheckbox);
+    EXPECT_TRUE(::IsWindowEnabled(primary));
+
+    ::ShellGate(0, L"请先关闭正在运行的程序", L"细节");
+    EXPECT_FALSE(::IsWindowEnabled(primary));
+    EXPECT_EQ(g_shell->gateReason, L"请先关闭正在运行的程序");
+    EXPECT_EQ(g_shell->statusText, L"细节");
+    ::ShellGate(1, L"", L"");
+    EXPECT_TRUE(::IsWindowEnabled(primary));
+
+    // Any other screen enables it whatever the agreement says.
+    Click(g_shell->agreementCheckbox);
+    ::ShellState(3, 0, L"完成", L"", L"打开", L"");
+    EXPECT_TRUE(::IsWindowEnabled(primary));
+    EXPECT_EQ(WindowText(primary), L"打开");
+    EXPECT_EQ(WindowText(session.window()), L"完成");
+}
+
+TEST(ShellState, ClampsPercentagesAndFeedsTheBar) {
+    for (uint32_t mode : {ShellModeInstall, ShellModeUninstall}) {
+        SCOPED_TRACE(mode);
+        ShellSession session(mode);
+        ASSERT_TRUE(session);
+        BarRecorder bar(g_shell->progressBar);
+        const bool uninstall = mode == ShellModeUninstall;
+        const struct { int percent, stored; } cases[] = {{-5, 0}, {250, 100}, {42, 42}};
+        for (const auto& c : cases) {
+            ::ShellState(ShellStateRunning, c.percent, L"t", L"", L"c", L"");
+            EXPECT_EQ(g_shell->percent, c.stored);
+            EXPECT_EQ(bar.last, uninstall ? 50 : c.stored);
+            EXPECT_EQ(WindowText(g_shell->progressBar), std::to_wstring(c.stored) + L"%");
+
+            ::ShellProgress(c.percent);
+            EXPECT_EQ(g_shell->percent, c.stored);
+            EXPECT_EQ(bar.last, c.stored);
+            EXPECT_EQ(WindowText(g_shell->progressBar), std::to_wstring(c.stored) + L"%");
+        }
+        ::ShellState(ShellStateIdle, 42, L"t", L"", L"c", L"");
+        EXPECT_EQ(WindowText(g_shell->progressBar), L"");
+    }
+}
+
+TEST(ShellProgress, MapsTheUpdateProgressAndNeverGoesBack) {
+    ShellSession session(ShellModeUpdate, L"C:\\x", L"更新");
+    ASSERT_TRUE(session);
+    const struct {
+        int percent, shown;
+        bool complete;
+    } steps[] = {
+        {30, 4, false},  {60, 25, false},  {20, 25, false},  {95, 88, false},
+        {96, 90, false}, {100, 100, true}, {20, 100, false}, {250, 100, true},
+    };
+    for (const auto& step : steps) {
+        ::ShellProgress(step.percent);
+        EXPECT_EQ(g_shell->surfaceProgress, step.shown) << step.percent;
+        EXPECT_EQ(g_shell->surfaceComplete, step.complete) << step.percent;
+    }
+    EXPECT_EQ(g_shell->percent, 0);
+
+    ::ShellState(ShellStateRunning, 70, L"t", L"d", L"c", L"x");
+    EXPECT_EQ(g_shell->stateKind, 1);
+    EXPECT_EQ(g_shell->percent, 70);
+    EXPECT_EQ(g_shell->statusText, L"");
+    EXPECT_EQ(WindowText(session.window()), L"更新");
+}
+
+TEST(ShellState, TurnsAFailedUpdateIntoTheFailureWindowOnTheSameMonitor) {
+    ASSERT_EQ(::ShellConfigureUpdateSurface(L"", L"1200x800"), 0u);
+    ShellSession session(ShellModeUpdate, L"C:\\x", L"更新");
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    ::ShellState(ShellStateFailed, 0, L"更新失败", L"请重试", L"重试", L"失败步骤：下载");
+    EXPECT_EQ(g_shell->updateMode, 0);
+    EXPECT_EQ(g_shell->optionsExpanded, 0);
+
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(session.window(), MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT& work = monitor.rcWork;
+    RECT window{};
+    ::GetWindowRect(session.window(), &window);
+    const int width = Scale(700, g_shell->dpi), height = Scale(500, g_shell->dpi);
+    EXPECT_EQ(window.right - window.left, width);
+    EXPECT_EQ(window.bottom - window.top, height);
+    EXPECT_EQ(window.left, work.left + std::max(0L, (work.right - work.left - width) / 2));
+    EXPECT_EQ(window.top, work.top + std::max(0L, (work.bottom - work.top - height) / 2));
+    EXPECT_EQ(WindowText(session.window()), L"更新失败");
+    EXPECT_TRUE(IsShown(g_shell->optionsButton));
+    EXPECT_EQ(WindowText(g_shell->optionsButton), L"诊断信息");
+    EXPECT_FALSE(IsShown(g_shell->diagnosticsLabel));
+
+    // Closing works again once the update surface is gone.
+    Click(g_shell->closeButton);
+    EXPECT_EQ(::ShellPoll(), ShellCommandClose);
+}
+
+TEST(ShellOptions, CopiesTheDirectoryWithTruncationAndReportsTheShortcut) {
+    ShellSession session(ShellModeInstall, L"C:\\Program Files\\产品");
+    ASSERT_TRUE(session);
+    wchar_t buffer[64];
+    const struct {
+        int capacity;
+        const wchar_t* text;
+    } cases[] = {{1, L""}, {4, L"C:\\"}, {64, L"C:\\Program Files\\产品"}};
+    for (const auto& c : cases) {
+        wmemset(buffer, L'#', 64);
+        EXPECT_EQ(::ShellOptions(buffer, c.capacity), 1);
+        EXPECT_STREQ(buffer, c.text);
+    }
+    EXPECT_EQ(::ShellOptions(buffer, 0), 0);
+    EXPECT_EQ(::ShellOptions(nullptr, 64), 0);
+
+    Click(g_shell->shortcutCheckbox);
+    EXPECT_EQ(::ShellOptions(buffer, 64), 0);
+    EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+}
+
+TEST(ShellDirectory, UpdatesThePathAtOnceAndTheNoteWhenThePanelOpens) {
+    ShellSession session(ShellModeInstall, L"C:\\Old");
+    ASSERT_TRUE(session);
+    ::ShellDirectory(L"D:\\New", L"需要 2 GB");
+    EXPECT_EQ(WindowText(g_shell->pathEdit), L"D:\\New");
+    wchar_t buffer[32];
+    ::ShellOptions(buffer, 32);
+    EXPECT_STREQ(buffer, L"D:\\New");
+    EXPECT_FALSE(IsShown(g_shell->directoryNoteLabel));
+
+    Click(g_shell->optionsButton);
+    EXPECT_TRUE(IsShown(g_shell->directoryNoteLabel));
+    EXPECT_EQ(WindowText(g_shell->directoryNoteLabel), L"需要 2 GB");
+    ::ShellDirectory(L"D:\\New", L"空间不足");
+    EXPECT_EQ(WindowText(g_shell->directoryNoteLabel), L"空间不足");
+}
+
+TEST(ShellShow, FocusesTheControlForTheModeAndHideUndoesTheAlpha) {
+    const struct {
+        uint32_t mode;
+        HWND ShellContext::*focus;
+    } cases[] = {
+        {ShellModeInstall, &ShellContext::primaryButton},
+        {ShellModeUninstall, &ShellContext::optionsButton},
+        {ShellModeUpdate, &ShellContext::window},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ShellSession session(c.mode);
+        ASSERT_TRUE(session);
+        ASSERT_EQ(::ShellShow(), 0u);
+        EXPECT_EQ(::GetFocus(), g_shell->*c.focus);
+        ASSERT_EQ(::ShellShow(), 0u);  // already shown: still fine
+        EXPECT_EQ(::ShellHide(), 0u);
+        EXPECT_FALSE(::IsWindowVisible(session.window()));
+    }
+}

@@ -1,0 +1,345 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+#include <set>
+#include <string>
+
+#include "common/scaling.h"
+#include "shell/layout.h"
+#include "shell/shell_context.h"
+#include "shell/shell_window.h"
+#include "support/shell_session.h"
+#include "tovrak/renderer.h"
+
+using namespace tovrak;
+using namespace tovrak::test;
+
+namespace {
+
+using Field = HWND ShellContext::*;
+
+const std::vector<std::pair<Field, const char*>>& ChildNames() {
+    static const std::vector<std::pair<Field, const char*>> names = {
+        {&ShellContext::primaryButton, "primary"},
+        {&ShellContext::optionsButton, "options"},
+        {&ShellContext::closeButton, "close"},
+        {&ShellContext::agreementCheckbox, "agreement"},
+        {&ShellContext::userAgreementLink, "userLink"},
+        {&ShellContext::privacyPolicyLink, "privacyLink"},
+        {&ShellContext::shortcutCheckbox, "shortcut"},
+        {&ShellContext::browseButton, "browse"},
+        {&ShellContext::pathEdit, "path"},
+        {&ShellContext::copyDiagnosticsButton, "copy"},
+        {&ShellContext::openLogButton, "log"},
+        {&ShellContext::diagnosticsLabel, "diagnostics"},
+        {&ShellContext::progressBar, "bar"},
+        {&ShellContext::locationLabel, "location"},
+        {&ShellContext::directoryNoteLabel, "note"},
+    };
+    return names;
+}
+
+const char* NameOf(Field field) {
+    for (const auto& [candidate, name] : ChildNames()) {
+        if (candidate == field) return name;
+    }
+    return "?";
+}
+
+// Shown by the layout; the window itself may still be hidden.
+bool IsShown(HWND control) {
+    return (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+std::string VisibleChildren() {
+    std::string visible;
+    for (const auto& [field, name] : ChildNames()) {
+        if (IsShown(g_shell->*field)) visible += std::string(visible.empty() ? "" : " ") + name;
+    }
+    return visible;
+}
+
+std::string Sorted(const std::string& names) {
+    std::set<std::string> set;
+    size_t start = 0;
+    while (start < names.size()) {
+        size_t end = names.find(' ', start);
+        if (end == std::string::npos) end = names.size();
+        set.insert(names.substr(start, end - start));
+        start = end + 1;
+    }
+    std::string joined;
+    for (const auto& name : set)
+        joined += (joined.empty() ? "" : " ") + name;
+    return joined;
+}
+
+// The child's rectangle in the shell's client area, converted back to 96-DPI units.
+RECT UnitRect(HWND control) {
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(nullptr, g_shell->window, reinterpret_cast<POINT*>(&rect), 2);
+    const UINT dpi = g_shell->dpi;
+    return RECT{Unscale(rect.left, dpi), Unscale(rect.top, dpi), Unscale(rect.right - rect.left, dpi),
+                Unscale(rect.bottom - rect.top, dpi)};
+}
+
+int ClientHeightUnits() {
+    RECT client{};
+    ::GetClientRect(g_shell->window, &client);
+    return Unscale(client.bottom, g_shell->dpi);
+}
+
+// The height the window may grow to: the design height, limited by the work area below the window.
+int ExpectedHeight(int wanted) {
+    RECT window{};
+    ::GetWindowRect(g_shell->window, &window);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoW(::MonitorFromWindow(g_shell->window, MONITOR_DEFAULTTONEAREST), &monitor);
+    const int room = Unscale(monitor.rcWork.bottom - window.top, g_shell->dpi);
+    return std::max(std::min(wanted, room), 500);
+}
+
+// Counts the moves, shows, hides and retitles of the shell window and its children on this thread.
+class ChangeCounter {
+  public:
+    ChangeCounter() {
+        count_ = 0;
+        hook_ = ::SetWindowsHookExW(WH_CALLWNDPROC, Hook, nullptr, ::GetCurrentThreadId());
+    }
+    ~ChangeCounter() { ::UnhookWindowsHookEx(hook_); }
+    int count() const { return count_; }
+
+  private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && g_shell &&
+            (message->hwnd == g_shell->window || ::GetParent(message->hwnd) == g_shell->window) &&
+            (message->message == WM_WINDOWPOSCHANGING || message->message == WM_SETTEXT ||
+             message->message == WM_SHOWWINDOW)) {
+            ++count_;
+        }
+        return ::CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline int count_ = 0;
+    HHOOK hook_ = nullptr;
+};
+
+}  // namespace
+
+TEST(LayoutShell, ShowsTheControlsOfEachScreen) {
+    const struct {
+        uint32_t mode;
+        int kind;
+        const wchar_t* diagnostics;
+        bool expand;
+        const char* visible;
+    } cases[] = {
+        {0, 0, L"", false, "primary close options agreement userLink privacyLink"},
+        {0, 0, L"", true,
+         "primary close options agreement userLink privacyLink location note path browse shortcut"},
+        {1, 0, L"", false, "primary close options"},
+        {1, 0, L"", true, "primary close options location path"},
+        {1, 4, L"", true, "primary close options location path"},
+        {0, 4, L"", false, "primary close"},
+        {0, 1, L"", false, "bar close"},
+        {0, 2, L"", false, "primary close"},
+        {0, 2, L"错误码：5", false, "primary close options"},
+        {0, 2, L"错误码：5", true, "primary close options diagnostics copy log"},
+        {1, 2, L"错误码：5", true, "primary close options diagnostics copy"},
+        {0, 3, L"", false, "primary close"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "mode " << c.mode << " kind " << c.kind << " expand " << c.expand);
+        ShellSession session(c.mode);
+        ASSERT_TRUE(session);
+        ::ShellState(c.kind, 0, L"标题", L"", L"按钮", c.diagnostics);
+        if (c.expand) ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
+        EXPECT_EQ(g_shell->optionsExpanded, c.expand);
+        EXPECT_EQ(Sorted(VisibleChildren()), Sorted(c.visible));
+        const bool idle = c.kind == 0 || (c.kind == 4 && c.mode == 1);
+        if (IsShown(g_shell->optionsButton)) {
+            wchar_t text[16] = {};
+            ::GetWindowTextW(g_shell->optionsButton, text, 16);
+            EXPECT_STREQ(text, idle ? (c.mode == 1 ? L"安装位置" : L"更多选项") : L"诊断信息");
+        }
+    }
+}
+
+TEST(LayoutShell, PlacesTheControlsAtTheirDesignRectangles) {
+    for (uint32_t mode : {0u, 1u}) {
+        ShellSession session(mode);
+        ASSERT_TRUE(session);
+        ::ShellState(1, 0, L"t", L"", L"c", L"");
+        const struct {
+            Field field;
+            RECT rect;
+        } cases[] = {
+            {&ShellContext::primaryButton, {184, 322, 333, 44}},
+            {&ShellContext::closeButton, {656, 8, 36, 36}},
+            {&ShellContext::optionsButton, {584, 450, 84, 27}},
+            {&ShellContext::agreementCheckbox, {28, 450, 55, 27}},
+            {&ShellContext::userAgreementLink, {83, 454, 78, 20}},
+            {&ShellContext::privacyPolicyLink, {166, 454, 78, 20}},
+            {&ShellContext::pathEdit, {50, 567, mode == 1 ? 600 : 520, 20}},
+            {&ShellContext::browseButton, {588, 561, 74, 32}},
+            {&ShellContext::shortcutCheckbox, {28, 612, 209, 28}},
+            {&ShellContext::locationLabel, {32, 526, 160, 20}},
+            {&ShellContext::directoryNoteLabel, {250, 526, 418, 20}},
+            {&ShellContext::progressBar, {184, 339, 333, 9}},
+        };
+        for (const auto& c : cases) {
+            const RECT actual = UnitRect(g_shell->*c.field);
+            SCOPED_TRACE(NameOf(c.field));
+            EXPECT_EQ(actual.left, c.rect.left);
+            EXPECT_EQ(actual.top, c.rect.top);
+            EXPECT_EQ(actual.right, c.rect.right);
+            EXPECT_EQ(actual.bottom, c.rect.bottom);
+        }
+        EXPECT_FALSE(::IsWindowEnabled(g_shell->closeButton));
+    }
+}
+
+TEST(LayoutShell, ChangesNothingWhenNothingChanged) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    const auto unchanged = [](const char* screen) {
+        ChangeCounter counter;
+        LayoutShell();
+        EXPECT_EQ(counter.count(), 0) << screen;
+    };
+    unchanged("idle");
+    ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
+    unchanged("idle with the panel open");
+    ::ShellState(2, 0, L"失败", L"", L"重试", L"失败步骤：下载\n错误码：5");
+    ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(::IsWindowVisible(g_shell->diagnosticsLabel));
+    LayoutShell();  // settles the measured height in units
+    unchanged("failure with the diagnostics open");
+
+    ChangeCounter counter;
+    ::ShellState(2, 0, L"失败", L"", L"重试", L"失败步骤：下载\n错误码：5");
+    ::ShellGate(1, L"", L"");
+    ::ShellDirectory(L"C:\\Tovrak\\Sample", L"");
+    EXPECT_EQ(counter.count(), 0) << "repeated host state";
+}
+
+TEST(LayoutShell, GrowsTheWindowForThePanelWithinTheWorkArea) {
+    for (uint32_t mode : {0u, 1u}) {
+        ShellSession session(mode);
+        ASSERT_TRUE(session);
+        ASSERT_EQ(::ShellShow(), 0u);
+        EXPECT_EQ(ClientHeightUnits(), 500);
+        ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
+        EXPECT_EQ(g_shell->expandedHeight, 668);
+        EXPECT_EQ(ClientHeightUnits(), ExpectedHeight(668));
+        EXPECT_EQ(g_shell->logicalHeight, ClientHeightUnits());
+        EXPECT_EQ(g_shell->scrollRange, 668);
+        EXPECT_EQ(g_shell->transitionWindow, nullptr);
+        ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
+        EXPECT_EQ(ClientHeightUnits(), 500);
+        EXPECT_EQ(g_shell->scrollRange, 0);
+    }
+}
+
+TEST(LayoutShell, MeasuresTheDiagnosticsOnlyWhenTheTextOrTheDpiChanged) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ::ShellState(2, 0, L"失败", L"", L"重试", L"错误码：5");
+    ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
+    const int measured = g_shell->diagnosticsHeight;
+    ASSERT_GT(measured, 0);
+    EXPECT_EQ(UnitRect(g_shell->copyDiagnosticsButton).top, measured + 544);
+    EXPECT_EQ(UnitRect(g_shell->openLogButton).top, measured + 544);
+    EXPECT_EQ(g_shell->expandedHeight, measured + 604);
+
+    // A cached measurement stands while text and DPI are the same: a very tall one caps the panel.
+    g_shell->diagnosticsHeight = 700;
+    LayoutShell();
+    EXPECT_EQ(g_shell->diagnosticsHeight, 700);
+    EXPECT_EQ(g_shell->expandedHeight, 1200);
+    EXPECT_EQ(UnitRect(g_shell->diagnosticsLabel).bottom, 700);
+    EXPECT_EQ(UnitRect(g_shell->openLogButton).top, 1244);
+    EXPECT_EQ(ClientHeightUnits(), ExpectedHeight(1200));
+
+    g_shell->diagnosticsDpi = 0;  // as after a DPI change
+    LayoutShell();
+    EXPECT_EQ(g_shell->diagnosticsHeight, measured);
+
+    ::ShellState(2, 0, L"失败", L"", L"重试", L"错误码：5\n失败步骤：下载\n系统错误：拒绝访问");
+    EXPECT_GT(g_shell->diagnosticsHeight, measured);
+    EXPECT_EQ(g_shell->diagnosticsMeasured, g_shell->diagnosticsText);
+    // A new screen kind closes the panel; the same kind keeps it.
+    EXPECT_EQ(g_shell->optionsExpanded, 1);
+    ::ShellState(0, 0, L"安装", L"", L"一键安装", L"");
+    EXPECT_EQ(g_shell->optionsExpanded, 0);
+    EXPECT_EQ(ClientHeightUnits(), 500);
+}
+
+TEST(LayoutShell, HidesEveryChildOfTheUpdateSurface) {
+    ShellSession session(ShellModeUpdate, L"C:\\x", L"产品更新");
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    g_shell->optionsExpanded = 1;
+    LayoutShell();
+    EXPECT_EQ(VisibleChildren(), "");
+    EXPECT_EQ(g_shell->optionsExpanded, 0);
+    EXPECT_EQ(g_shell->scrollRange, 0);
+    wchar_t title[32] = {};
+    ::GetWindowTextW(session.window(), title, 32);
+    EXPECT_STREQ(title, L"产品更新");
+    // Nothing the user does there becomes a command.
+    ::SendMessageW(session.window(), WM_CLOSE, 0, 0);
+    ::SendMessageW(session.window(), WM_COMMAND, MAKEWPARAM(0x67, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(g_shell->closeButton));
+    EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+}
+
+TEST(ScaledRect, ScalesEachCornerByItself) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    const struct {
+        UINT dpi;
+        RECT expected;
+    } cases[] = {
+        {96, {184, 360, 517, 380}},
+        {144, {276, 540, 776, 570}},
+        {120, {230, 450, 646, 475}},
+    };
+    for (const auto& c : cases) {
+        g_shell->dpi = c.dpi;
+        const RECT actual = ScaledRect(184, 360, 333, 20);
+        EXPECT_EQ(actual.left, c.expected.left) << c.dpi;
+        EXPECT_EQ(actual.top, c.expected.top) << c.dpi;
+        EXPECT_EQ(actual.right, c.expected.right) << c.dpi;
+        EXPECT_EQ(actual.bottom, c.expected.bottom) << c.dpi;
+    }
+    g_shell->dpi = 96;
+}
+
+TEST(ShellWindow, DragsOnlyByTheTopBandLeftOfTheCloseButton) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    const UINT dpi = g_shell->dpi;
+    const struct {
+        int x, y;
+        LRESULT hit;
+    } cases[] = {{10, 10, HTCAPTION},
+                 {649, 119, HTCAPTION},
+                 {650, 10, HTCLIENT},
+                 {10, 120, HTCLIENT},
+                 {300, 400, HTCLIENT}};
+    for (const auto& c : cases) {
+        POINT point{Scale(c.x, dpi), Scale(c.y, dpi)};
+        ::ClientToScreen(session.window(), &point);
+        EXPECT_EQ(::SendMessageW(session.window(), WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)), c.hit)
+            << c.x << "," << c.y;
+    }
+}
