@@ -156,32 +156,60 @@ TEST_F(LaunchStatus, ListeningAgainWithBadArgumentsLeavesNothingToPoll) {
     EXPECT_EQ(ShellPollLaunchStatus(), -6);
 }
 
-TEST(PipeListenerReset, LeavesNoHandlesBehindInAnyState) {
+bool HandleIsOpen(HANDLE handle) {
+    DWORD flags = 0;
+    return ::GetHandleInformation(handle, &flags) != 0;
+}
+
+TEST(PipeListenerReset, ClosesEveryHandleInAnyState) {
     // The test program is its own client here, so every state is reached without starting processes.
     wchar_t self[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     auto cycle = [&self] {
         ShellContextScope scope;
         const std::wstring ready = NewPipeId(), surface = NewPipeId(), status = NewPipeId();
-        ShellListenReady(ready.c_str(), self);
-        ShellListenSurfaceReady(surface.c_str(), self);
-        ShellListenLaunchStatus(status.c_str(), self);
-        // Connected but not yet polled, and a status read outstanding: the reset must cancel both.
+        const std::wstring readyName = L"\\\\.\\pipe\\tovrak-installer-ready-" + PipeNameSuffix(ready);
+        const std::wstring surfaceName =
+            L"\\\\.\\pipe\\tovrak-installer-surface-ready-" + PipeNameSuffix(surface);
+        const std::wstring statusName = L"\\\\.\\pipe\\tovrak-installer-status-" + PipeNameSuffix(status);
+        ASSERT_EQ(ShellListenReady(ready.c_str(), self), 0u);
+        ASSERT_EQ(ShellListenSurfaceReady(surface.c_str(), self), 0u);
+        ASSERT_EQ(ShellListenLaunchStatus(status.c_str(), self), 0u);
+        // Listening, connected but not yet polled, and a status read outstanding: the reset must
+        // finish or cancel each of them.
         UniqueFile readyClient(
-            ::CreateFileW((L"\\\\.\\pipe\\tovrak-installer-ready-" + PipeNameSuffix(ready)).c_str(),
-                          GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ::CreateFileW(readyName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         UniqueFile statusClient(
-            ::CreateFileW((L"\\\\.\\pipe\\tovrak-installer-status-" + PipeNameSuffix(status)).c_str(),
-                          GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        EXPECT_TRUE(readyClient && statusClient);
-        EXPECT_EQ(ShellPollLaunchStatus(), 0);
-        EXPECT_EQ(scope.context().launchStatusListener.reading, 1);
+            ::CreateFileW(statusName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(readyClient && statusClient);
+        ASSERT_EQ(ShellPollLaunchStatus(), 0);
+        ASSERT_EQ(scope.context().launchStatusListener.reading, 1);
+
+        const ShellContext& context = scope.context();
+        const HANDLE handles[] = {
+            context.readyListener.pipe,        context.readyListener.connectEvent,
+            context.surfaceReadyListener.pipe, context.surfaceReadyListener.connectEvent,
+            context.launchStatusListener.pipe, context.launchStatusListener.connectEvent};
+        ShellCancelReady();
+        ShellCancelSurfaceReady();
+        ShellCancelLaunchStatus();
+        for (HANDLE handle : handles)
+            EXPECT_FALSE(HandleIsOpen(handle));
+        for (const std::wstring& name : {readyName, surfaceName, statusName}) {
+            UniqueFile again(
+                ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            EXPECT_FALSE(again);
+            EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        }
     };
     cycle();
     const DWORD before = HandleCount();
-    for (int i = 0; i < 50; ++i)
+    for (int i = 0; i < 50 && !HasFailure(); ++i)
         cycle();
-    EXPECT_LE(HandleCount(), before);
+    // Not every platform counts a process's handles; where it does, none may have been added.
+    if (before != 0) {
+        EXPECT_LE(HandleCount(), before);
+    }
 }
 
 }  // namespace
