@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <new>
 
 #include "common/colours.h"
@@ -58,24 +59,71 @@ void FillPath(Gdiplus::GpGraphics* graphics, const UniqueGpPath& path, COLORREF 
     if (path && brush) gp::GdipFillPath(graphics, brush.get(), path.get());
 }
 
-void DrawSweep(Gdiplus::GpGraphics* graphics, const UniqueGpPath& filled, float width, float height,
+// Whether (x, y) lies inside the capsule over (0, 0, width, height) whose ends are half ellipses of
+// min(width, height) × height, as the capsule path draws it.
+bool InsideCapsule(float x, float y, float width, float height) noexcept {
+    if (x < 0.0f || x > width || y < 0.0f || y > height) return false;
+    const float radiusX = std::min(width, height) / 2.0f, radiusY = height / 2.0f;
+    const float left = radiusX, right = width - radiusX;
+    const float dx = x < left ? (x - left) / radiusX : x > right ? (x - right) / radiusX : 0.0f;
+    const float dy = (y - radiusY) / radiusY;
+    return dx == 0.0f || dx * dx + dy * dy <= 1.0f;
+}
+
+std::uint32_t Blend(Argb from, Argb to, float t) noexcept {
+    auto channel = [&](int shift) {
+        const float a = static_cast<float>((from >> shift) & 0xFF),
+                    b = static_cast<float>((to >> shift) & 0xFF);
+        return static_cast<std::uint32_t>(a + (b - a) * t + 0.5f) << shift;
+    };
+    return 0xFF000000u | channel(16) | channel(8) | channel(0);
+}
+
+// The sweep band: a horizontal gradient fillColor → highlightColor → fillColor, clipped to the filled
+// capsule. It is written straight into the frame: a gradient brush under a path clip is by far the
+// slowest thing GDI+ would do in a frame, and the band needs no more than one colour per column.
+void DrawSweep(std::uint32_t* frame, int width, int height, float filledWidth,
                const ProgressState& state) noexcept {
     const DWORD phase = (::GetTickCount() - state.startTick) % kSweepPeriodMs;
-    if (phase >= kSweepTravelMs || !filled) return;
-    const float band = kBandWidthPerHeight * height;
-    const float left = static_cast<float>(phase) * (band + width) / static_cast<float>(kSweepTravelMs) - band;
-    const Gdiplus::PointF from(left, 0.0f), to(left + band, 0.0f);
-    const Argb edge = ArgbFromColorref(state.fillColor);
-    Gdiplus::GpLineGradient* gradient = nullptr;
-    if (gp::GdipCreateLineBrush(&from, &to, edge, edge, Gdiplus::WrapModeTile, &gradient) != Gdiplus::Ok)
-        return;
-    const UniqueGpBrush brush(gradient);
-    const Gdiplus::ARGB colours[3] = {edge, ArgbFromColorref(state.highlightColor), edge};
-    const float positions[3] = {0.0f, 0.5f, 1.0f};
-    gp::GdipSetLinePresetBlend(gradient, colours, positions, 3);
-    gp::GdipSetClipPath(graphics, filled.get(), Gdiplus::CombineModeReplace);
-    gp::GdipFillRectangle(graphics, brush.get(), left, 0.0f, band, height);
-    gp::GdipResetClip(graphics);
+    if (phase >= kSweepTravelMs) return;
+    const float w = static_cast<float>(width), h = static_cast<float>(height);
+    const float band = kBandWidthPerHeight * h;
+    const float left = static_cast<float>(phase) * (band + w) / static_cast<float>(kSweepTravelMs) - band;
+    const Argb edge = ArgbFromColorref(state.fillColor), middle = ArgbFromColorref(state.highlightColor);
+    const int frameWidth = width * kSupersample, frameHeight = height * kSupersample;
+    for (int column = 0; column < frameWidth; ++column) {
+        const float x = (static_cast<float>(column) + 0.5f) / kSupersample;
+        if (x < left || x >= left + band || x > filledWidth) continue;
+        const float t = (x - left) / band;
+        const std::uint32_t colour =
+            t < 0.5f ? Blend(edge, middle, t * 2.0f) : Blend(middle, edge, t * 2.0f - 1.0f);
+        for (int row = 0; row < frameHeight; ++row) {
+            const float y = (static_cast<float>(row) + 0.5f) / kSupersample;
+            if (InsideCapsule(x, y, filledWidth, h)) frame[size_t(row) * frameWidth + column] = colour;
+        }
+    }
+}
+
+// Each shown pixel is the mean of the 3 × 3 frame pixels it covers, rounded.
+void DownsampleThreeFold(const std::uint32_t* frame, int width, int height, std::uint32_t* shown) noexcept {
+    const size_t stride = size_t(width) * kSupersample;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            unsigned red = 0, green = 0, blue = 0;
+            const std::uint32_t* block = frame + size_t(y) * kSupersample * stride + size_t(x) * kSupersample;
+            for (int row = 0; row < kSupersample; ++row, block += stride) {
+                for (int column = 0; column < kSupersample; ++column) {
+                    red += (block[column] >> 16) & 0xFF;
+                    green += (block[column] >> 8) & 0xFF;
+                    blue += block[column] & 0xFF;
+                }
+            }
+            constexpr unsigned kCount = kSupersample * kSupersample;
+            shown[size_t(y) * width + x] = (((red + kCount / 2) / kCount) << 16) |
+                                           (((green + kCount / 2) / kCount) << 8) |
+                                           ((blue + kCount / 2) / kCount);
+        }
+    }
 }
 
 LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -142,11 +190,23 @@ bool RegisterProgressClass() noexcept {
 
 void PaintProgress(HDC dc, int width, int height, const ProgressState& state) noexcept {
     if (width <= 0 || height <= 0) return;
-    const UniqueGpImage frame = CreateRgbBitmap(width * kSupersample, height * kSupersample);
+    // The frame lives in a buffer of our own that starts out in the background colour, and its 3 × 3 pixel
+    // blocks are averaged straight into the window: a clear and a scaled DrawImage onto the window's DC
+    // cost more than all the shapes together, and nothing of the frame outlives the paint.
+    const int frameWidth = width * kSupersample, frameHeight = height * kSupersample;
+    const std::unique_ptr<std::uint32_t[]> pixels(new (std::nothrow)
+                                                      std::uint32_t[size_t(frameWidth) * frameHeight]);
+    const std::unique_ptr<std::uint32_t[]> shown(new (std::nothrow) std::uint32_t[size_t(width) * height]);
+    if (!pixels || !shown) return;
+    std::fill_n(pixels.get(), size_t(frameWidth) * frameHeight, ArgbFromColorref(state.backgroundColor));
     {
+        Gdiplus::GpBitmap* bitmap = nullptr;
+        if (gp::GdipCreateBitmapFromScan0(frameWidth, frameHeight, frameWidth * 4, PixelFormat32bppRGB,
+                                          reinterpret_cast<BYTE*>(pixels.get()), &bitmap) != Gdiplus::Ok)
+            return;
+        const UniqueGpImage frame(bitmap);
         const UniqueGpGraphics graphics = GraphicsOnImage(frame);
         if (!graphics) return;
-        gp::GdipGraphicsClear(graphics.get(), ArgbFromColorref(state.backgroundColor));
         gp::GdipScaleWorldTransform(graphics.get(), kSupersample, kSupersample, Gdiplus::MatrixOrderPrepend);
         gp::GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeAntiAlias);
 
@@ -154,17 +214,23 @@ void PaintProgress(HDC dc, int width, int height, const ProgressState& state) no
         FillPath(graphics.get(), CapsulePath(w, h), state.trackColor);
         const float filledWidth = static_cast<float>(state.percent) * w / 100.0f;
         if (filledWidth > 0.0f) {
-            const UniqueGpPath filled = CapsulePath(filledWidth, h);
-            FillPath(graphics.get(), filled, state.percent >= 100 ? state.highlightColor : state.fillColor);
-            if (state.animate && state.percent <= 99) DrawSweep(graphics.get(), filled, w, h, state);
+            FillPath(graphics.get(), CapsulePath(filledWidth, h),
+                     state.percent >= 100 ? state.highlightColor : state.fillColor);
         }
+        gp::GdipFlush(graphics.get(), Gdiplus::FlushIntentionSync);
     }
-    const UniqueGpGraphics target = GraphicsOnDc(dc);
-    if (!target) return;
-    gp::GdipSetInterpolationMode(target.get(), Gdiplus::InterpolationModeHighQualityBicubic);
-    gp::GdipSetPixelOffsetMode(target.get(), Gdiplus::PixelOffsetModeHalf);
-    gp::GdipDrawImageRect(target.get(), frame.get(), 0.0f, 0.0f, static_cast<float>(width),
-                          static_cast<float>(height));
+    const float filledWidth = static_cast<float>(state.percent) * static_cast<float>(width) / 100.0f;
+    if (filledWidth > 0.0f && state.animate && state.percent <= 99)
+        DrawSweep(pixels.get(), width, height, filledWidth, state);
+    DownsampleThreeFold(pixels.get(), width, height, shown.get());
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    ::SetDIBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, height, shown.get(), &info, DIB_RGB_COLORS);
 }
 
 }  // namespace tovrak::skin
