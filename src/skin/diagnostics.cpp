@@ -1,0 +1,220 @@
+// LayoutDiagnostics: the failure details drawn as a heading and a list of keys and wrapped values.
+
+#include "skin/diagnostics.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+#include "common/export_guard.h"
+#include "common/scaling.h"
+#include "skin/drawing.h"
+#include "skin/skin.h"
+#include "tovrak/renderer.h"
+
+namespace tovrak::skin {
+namespace {
+
+constexpr wchar_t kHeading[] = L"诊断信息";
+constexpr wchar_t kDefaultKey[] = L"说明";
+constexpr wchar_t kSystemErrorKey[] = L"系统错误";
+constexpr wchar_t kJoiner[] = L" · ";
+constexpr std::wstring_view kWindowsPrefix = L"Windows ";
+constexpr std::wstring_view kMissingComponentPrefix = L"安装组件未提供 Windows";
+constexpr wchar_t kFullWidthColon = L'\uFF1A';
+constexpr LONG kHeadingWeight = 500;
+
+// Geometry in 96-DPI units.
+constexpr int kLineHeight = 20;
+constexpr int kEntryGap = 12;
+constexpr int kFirstEntryTop = 40;
+constexpr int kKeyColumnWidth = 80;
+constexpr int kValueColumnLeft = 96;
+
+constexpr UINT kTextFlags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT;
+
+WideString NormalisedKey(std::wstring_view key) {
+    if (key == L"失败步骤") return L"失败阶段";
+    if (key == L"错误代码") return L"错误码";
+    return WideString(key);
+}
+
+void DrawLine(HDC dc, std::wstring_view text, RECT rect, COLORREF colour) noexcept {
+    ::SetTextColor(dc, colour);
+    ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, kTextFlags);
+}
+
+UniqueFont CreateHeaderFont(HWND panel) noexcept {
+    LOGFONTW font{};
+    const HFONT panelFont = WindowFont(panel);
+    if (!panelFont || ::GetObjectW(panelFont, sizeof(font), &font) != sizeof(font)) font = LOGFONTW{};
+    font.lfWeight = kHeadingWeight;
+    return UniqueFont(::CreateFontIndirectW(&font));
+}
+
+void PaintPanel(HWND panel, const DiagnosticsSkin& skin, HDC dc) noexcept {
+    RECT client{};
+    ::GetClientRect(panel, &client);
+    UniqueMemoryDc memory(::CreateCompatibleDC(dc));
+    UniqueBitmap bitmap(memory ? ::CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr);
+    if (!bitmap) return;
+    SelectGuard select(memory.get(), bitmap.get());
+    FillWithColour(memory.get(), client, skin.backgroundColor);
+    try {
+        LayoutDiagnosticEntries(memory.get(), panel, skin, true);
+    } catch (...) {
+        // Without memory for the text the panel shows its background.
+    }
+    ::BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+}
+
+LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                           DWORD_PTR data) {
+    auto* skin = reinterpret_cast<DiagnosticsSkin*>(data);
+    switch (message) {
+        case WM_SETTEXT: {
+            // The height stays: the caller lays the panel out again when it needs the new one.
+            const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+            ::InvalidateRect(window, nullptr, FALSE);
+            return result;
+        }
+        case WM_PAINT: {
+            PaintScope paint(window);
+            PaintPanel(window, *skin, paint.dc());
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            PaintPanel(window, *skin, reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_NCDESTROY:
+            delete skin;
+            ::RemoveWindowSubclass(window, PanelProc, id);
+            break;
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+std::vector<DiagnosticEntry> ParseDiagnosticEntries(std::wstring_view text) {
+    std::vector<DiagnosticEntry> entries;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find(L'\n', start), text.size());
+        std::wstring_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
+        if (line.empty()) continue;
+
+        DiagnosticEntry entry;
+        const size_t colon = line.find(kFullWidthColon);
+        if (colon == std::wstring_view::npos) {
+            entry.key = kDefaultKey;
+            entry.value = line;
+        } else {
+            entry.key = NormalisedKey(line.substr(0, colon));
+            entry.value = line.substr(colon + 1);
+        }
+        if (entry.key.starts_with(kWindowsPrefix)) {
+            entry.value = entry.key.substr(kWindowsPrefix.size()) + kJoiner + entry.value;
+            entry.key = kSystemErrorKey;
+        }
+        if (line.starts_with(kMissingComponentPrefix)) entry.key = kSystemErrorKey;
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::vector<WideString> WrapDiagnosticValue(HDC dc, std::wstring_view value, int wrapWidth) {
+    std::vector<WideString> lines;
+    if (value.empty()) lines.emplace_back();
+    while (!value.empty()) {
+        INT fit = 0;
+        SIZE extent{};
+        if (!::GetTextExtentExPointW(dc, value.data(), static_cast<int>(value.size()), wrapWidth, &fit,
+                                     nullptr, &extent))
+            fit = 0;
+        size_t count = static_cast<size_t>(std::max(fit, 1));
+        // Never leave half of a surrogate pair at the end of a line.
+        if (count < value.size() && IS_HIGH_SURROGATE(value[count - 1])) count = fit < 2 ? 2 : count - 1;
+        lines.emplace_back(value.substr(0, count));
+        value.remove_prefix(count);
+    }
+    return lines;
+}
+
+int LayoutDiagnosticEntries(HDC dc, HWND panel, const DiagnosticsSkin& skin, bool paint) {
+    const int lineHeight = Scale(kLineHeight, skin.dpi);
+    const int entryGap = Scale(kEntryGap, skin.dpi);
+    const int keyColumnWidth = Scale(kKeyColumnWidth, skin.dpi);
+    const int valueColumnLeft = Scale(kValueColumnLeft, skin.dpi);
+    RECT client{};
+    ::GetClientRect(panel, &client);
+    SavedDcState saved(dc);
+    ::SetBkMode(dc, TRANSPARENT);
+    if (const HFONT font = WindowFont(panel)) ::SelectObject(dc, font);
+
+    const std::vector<DiagnosticEntry> entries = ParseDiagnosticEntries(WindowText(panel));
+    const int wrapWidth = std::max<int>(client.right - valueColumnLeft, 1);
+
+    if (paint) {
+        const HGDIOBJ panelFont = skin.headerFont ? ::SelectObject(dc, skin.headerFont.get()) : nullptr;
+        DrawLine(dc, kHeading, {0, 0, client.right, lineHeight}, skin.primaryColor);
+        if (panelFont) ::SelectObject(dc, panelFont);
+    }
+    int y = Scale(kFirstEntryTop, skin.dpi);
+    for (const DiagnosticEntry& entry : entries) {
+        const std::vector<WideString> lines = WrapDiagnosticValue(dc, entry.value, wrapWidth);
+        if (paint) {
+            DrawLine(dc, entry.key, {0, y, keyColumnWidth, y + lineHeight}, skin.secondaryColor);
+            for (size_t i = 0; i < lines.size(); ++i) {
+                const int top = y + static_cast<int>(i) * lineHeight;
+                DrawLine(dc, lines[i], {valueColumnLeft, top, client.right, top + lineHeight},
+                         skin.primaryColor);
+            }
+        }
+        y += entryGap + static_cast<int>(lines.size()) * lineHeight;
+    }
+    return entries.empty() ? lineHeight : y - entryGap;
+}
+
+}  // namespace tovrak::skin
+
+using namespace tovrak;
+using namespace tovrak::skin;
+
+extern "C" int32_t __stdcall LayoutDiagnostics(HWND panel, int32_t dpi, COLORREF primaryColor,
+                                               COLORREF secondaryColor, COLORREF backgroundColor) noexcept {
+    if (!::IsWindow(panel) || !IsSupportedDpi(dpi)) return 0;
+    if (!EnsureSkinGdiplus()) return 0;
+    if (auto* previous = FindSkin<DiagnosticsSkin>(panel, PanelProc, kDiagnosticsSubclassId)) {
+        ::RemoveWindowSubclass(panel, PanelProc, kDiagnosticsSubclassId);
+        delete previous;
+    }
+    UniqueFont headerFont = CreateHeaderFont(panel);
+    std::unique_ptr<DiagnosticsSkin> skin(new (std::nothrow) DiagnosticsSkin);
+    if (!skin) return 0;
+    *skin = DiagnosticsSkin{dpi, primaryColor, secondaryColor, backgroundColor, std::move(headerFont)};
+    if (!::SetWindowSubclass(panel, PanelProc, kDiagnosticsSubclassId,
+                             reinterpret_cast<DWORD_PTR>(skin.get())))
+        return 0;
+    const DiagnosticsSkin& installed = *skin.release();
+
+    return GuardExport<int32_t>(0, [&] {
+        int height = 0;
+        {
+            WindowDc dc(panel);
+            if (!dc) return 0;
+            height = LayoutDiagnosticEntries(dc.get(), panel, installed, false);
+        }
+        RECT client{};
+        ::GetClientRect(panel, &client);
+        ::SetWindowPos(panel, nullptr, 0, 0, client.right, height,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::InvalidateRect(panel, nullptr, FALSE);
+        return (height * 96 + dpi - 1) / dpi;
+    });
+}
