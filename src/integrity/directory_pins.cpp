@@ -1,4 +1,5 @@
 #include "integrity/directory_pins.h"
+#include "integrity/handle_attributes.h"
 
 namespace tovrak {
 namespace {
@@ -43,10 +44,9 @@ bool PinDirectory(const WideString& path, PinList& pins) {
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                  nullptr));
     if (!pin) return false;
-    BY_HANDLE_FILE_INFORMATION information;
-    if (::GetFileType(pin.get()) != FILE_TYPE_DISK ||
-        !::GetFileInformationByHandle(pin.get(), &information) ||
-        (information.dwFileAttributes & kPlainDirectoryMask) != FILE_ATTRIBUTE_DIRECTORY) {
+    DWORD attributes = 0;
+    if (::GetFileType(pin.get()) != FILE_TYPE_DISK || !QueryHandleAttributes(pin.get(), attributes) ||
+        (attributes & kPlainDirectoryMask) != FILE_ATTRIBUTE_DIRECTORY) {
         return false;
     }
     pins.Append(std::move(pin));

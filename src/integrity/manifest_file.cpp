@@ -1,5 +1,6 @@
 #include "common/unique_handle.h"
 #include "integrity/manifest.h"
+#include "integrity/handle_attributes.h"
 
 namespace tovrak {
 namespace {
@@ -15,11 +16,10 @@ int ReadManifestFile(const wchar_t* path, std::string& bytes) {
     UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) return kManifestUnusable;
-    BY_HANDLE_FILE_INFORMATION information;
+    DWORD attributes = 0;
     LARGE_INTEGER size;
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK ||
-        !::GetFileInformationByHandle(file.get(), &information) ||
-        (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !QueryHandleAttributes(file.get(), attributes) ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
         !::GetFileSizeEx(file.get(), &size) || size.QuadPart < 1 ||
         size.QuadPart > static_cast<LONGLONG>(kManifestMaxBytes)) {
         return kManifestUnusable;

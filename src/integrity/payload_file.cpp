@@ -4,6 +4,7 @@
 #include <new>
 
 #include "integrity/directory_pins.h"
+#include "integrity/handle_attributes.h"
 #include "integrity/verification_progress.h"
 
 namespace tovrak {
@@ -52,10 +53,9 @@ int VerifyPayloadFile(ManifestEntry* entry, const WideString& fullPath, HashCont
             return kTreeMismatch;
         return kVerificationIoFailure;
     }
-    BY_HANDLE_FILE_INFORMATION information;
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK ||
-        !::GetFileInformationByHandle(file.get(), &information) ||
-        (information.dwFileAttributes & kNotPlainFileMask) != 0) {
+    DWORD attributes = 0;
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !QueryHandleAttributes(file.get(), attributes) ||
+        (attributes & kNotPlainFileMask) != 0) {
         return kTreeMismatch;
     }
     if (!entry) return kVerified;
