@@ -94,21 +94,6 @@ TEST(ShellPainter, DrawsAFocusedCaptionWhite) {
     EXPECT_GT(CountPixels(face.Capture(), optionsCaption, IsNearWhite), 0);
 }
 
-TEST(ShellPainter, LabelsTheAgreementBoxWithAFixedWord) {
-    ShellFace face;
-    ASSERT_TRUE(face.Open(ShellModeInstall));
-    const RECT box{28, 450, 83, 477};
-    const WindowCapture before = face.Capture();
-    ::SetWindowTextW(g_shell->agreementCheckbox, L"A much longer sentence than the box has room for");
-    Repaint();
-    const WindowCapture after = face.Capture();
-    int differing = 0;
-    for (int y = box.top; y < box.bottom; ++y)
-        for (int x = box.left; x < box.right; ++x)
-            differing += before.At(x, y) == after.At(x, y) ? 0 : 1;
-    EXPECT_EQ(differing, 0);
-}
-
 TEST(ShellPainter, FillsThePanelAndShowsThePathFieldOnlyWhileIdle) {
     ShellFace face;
     ASSERT_TRUE(face.Open(ShellModeInstall));
