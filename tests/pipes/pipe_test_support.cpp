@@ -4,10 +4,6 @@
 
 namespace tovrak::test {
 
-ShellContextScope::ShellContextScope() : context_(AllocateShellContext()) {
-    g_shell = context_;
-}
-
 ShellContextScope::~ShellContextScope() {
     ResetListener(context_->readyListener);
     ResetListener(context_->surfaceReadyListener);
@@ -24,8 +20,8 @@ std::wstring NewPipeId() {
     return text;
 }
 
-std::wstring PipeNameSuffix(const std::wstring& pipeId) {
-    return pipeId.substr(1, pipeId.size() - 2);
+std::wstring PipeName(const wchar_t* prefix, const std::wstring& pipeId) {
+    return prefix + pipeId.substr(1, pipeId.size() - 2);
 }
 
 ChildProcess StartPipeClient(const std::wstring& program, const std::wstring& name,
@@ -35,11 +31,7 @@ ChildProcess StartPipeClient(const std::wstring& program, const std::wstring& na
     return client;
 }
 
-bool ClientWaiting(const PipeListener& listener) {
-    return listener.connectEvent && ::WaitForSingleObject(listener.connectEvent, 0) == WAIT_OBJECT_0;
-}
-
-bool WaitForClient(const PipeListener& listener, DWORD timeoutMs) {
+bool ClientWaiting(const PipeListener& listener, DWORD timeoutMs) {
     return listener.connectEvent && ::WaitForSingleObject(listener.connectEvent, timeoutMs) == WAIT_OBJECT_0;
 }
 

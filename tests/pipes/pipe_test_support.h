@@ -1,6 +1,6 @@
 #pragma once
-// What the pipe tests share: a shell context published without a shell window, pipe identifiers,
-// and starting the pipe client.
+// What the pipe tests share: a shell context published without a shell window, pipe identifiers
+// and names, and the pipe client.
 
 #include <windows.h>
 
@@ -12,11 +12,15 @@
 
 namespace tovrak::test {
 
+inline constexpr wchar_t kReadyPrefix[] = L"\\\\.\\pipe\\tovrak-installer-ready-";
+inline constexpr wchar_t kSurfaceReadyPrefix[] = L"\\\\.\\pipe\\tovrak-installer-surface-ready-";
+inline constexpr wchar_t kStatusPrefix[] = L"\\\\.\\pipe\\tovrak-installer-status-";
+
 // Publishes a fresh context in g_shell for the lifetime of the scope; on the way out the listeners
-// are reset the way ShellClose does and the record is freed.
+// are reset as ShellClose does and the record is freed.
 class ShellContextScope {
   public:
-    ShellContextScope();
+    ShellContextScope() : context_(AllocateShellContext()) { g_shell = context_; }
     ~ShellContextScope();
     ShellContextScope(const ShellContextScope&) = delete;
     ShellContextScope& operator=(const ShellContextScope&) = delete;
@@ -28,16 +32,12 @@ class ShellContextScope {
 
 // A new braced GUID, e.g. "{6B29FC40-CA47-1067-B31D-00DD010662DA}".
 std::wstring NewPipeId();
-// The GUID without its braces, as the pipe names carry it.
-std::wstring PipeNameSuffix(const std::wstring& pipeId);
-
-// Starts `program` (pipe_client.exe or a copy) on the pipe `name` with the further arguments.
+// `prefix` followed by the identifier without its braces.
+std::wstring PipeName(const wchar_t* prefix, const std::wstring& pipeId);
+// Starts `program` (pipe_client.exe or a copy) as a client of the pipe `name`.
 ChildProcess StartPipeClient(const std::wstring& program, const std::wstring& name,
-                             const std::wstring& arguments = L"");
-
-// True once a client has connected and the listener has not yet dealt with it.
-bool ClientWaiting(const PipeListener& listener);
-// Waits until a client is waiting on `listener`, up to `timeoutMs`.
-bool WaitForClient(const PipeListener& listener, DWORD timeoutMs);
+                             const std::wstring& arguments);
+// Waits up to `timeoutMs` for a client that the listener has not dealt with yet.
+bool ClientWaiting(const PipeListener& listener, DWORD timeoutMs = 0);
 
 }  // namespace tovrak::test

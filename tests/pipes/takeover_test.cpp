@@ -1,4 +1,4 @@
-// The takeover acknowledgement as the parent of the installer sees it: takeover_child.exe calls
+// The takeover acknowledgement as the installer's parent sees it: takeover_child.exe calls
 // ShellAcknowledgeTakeover on the standard output it was given and exits with the result.
 
 #include <windows.h>
@@ -13,27 +13,23 @@
 namespace tovrak::test {
 namespace {
 
-constexpr bool kRedirect = true;
-
-// Runs takeover_child.exe, with `output` as its standard output when `redirect` is set, and returns
-// its exit code.
-DWORD RunTakeoverChild(bool redirect, HANDLE output, DWORD flags = 0) {
+// Runs the child with `output` as its standard output, or with a console of its own when
+// `newConsole` is set, and returns its exit code.
+DWORD RunTakeoverChild(HANDLE output, bool newConsole = false) {
     const std::wstring program = ProgramPath(L"takeover_child.exe");
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    if (redirect) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = output;
-    }
+    startup.dwFlags = newConsole ? 0 : STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, redirect && output, flags,
-                          nullptr, nullptr, &startup, &info))
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, output != nullptr,
+                          newConsole ? CREATE_NEW_CONSOLE : 0, nullptr, nullptr, &startup, &info))
         return ::GetLastError();
     UniqueHandleKernel process(info.hProcess), thread(info.hThread);
-    if (::WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) return STILL_ACTIVE;
-    DWORD code = 0;
-    ::GetExitCodeProcess(process.get(), &code);
+    DWORD code = STILL_ACTIVE;
+    if (::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process.get(), &code);
     return code;
 }
 
@@ -42,9 +38,8 @@ TEST(TakeoverAcknowledgement, WritesExactlyFourBytesIntoAPipe) {
     UniqueHandleKernel readEnd, writeEnd;
     ASSERT_TRUE(::CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, 0));
     ASSERT_TRUE(::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0));
-
-    EXPECT_EQ(RunTakeoverChild(kRedirect, writeEnd.get()), 0u);
-    writeEnd.reset();  // the child has exited: reading now ends at the end of what it wrote
+    EXPECT_EQ(RunTakeoverChild(writeEnd.get()), 0u);
+    writeEnd.reset();  // the child has exited: reading ends after what it wrote
 
     std::string received;
     char chunk[64];
@@ -54,7 +49,7 @@ TEST(TakeoverAcknowledgement, WritesExactlyFourBytesIntoAPipe) {
     EXPECT_EQ(received, "AID1");
 }
 
-TEST(TakeoverAcknowledgement, WritesNothingWhenOutputIsAFileOrAbsent) {
+TEST(TakeoverAcknowledgement, WritesNothingToAFileAConsoleOrNoOutput) {
     TempDirectory temp;
     const std::wstring path = temp.Join(L"output.bin");
     SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
@@ -62,16 +57,11 @@ TEST(TakeoverAcknowledgement, WritesNothingWhenOutputIsAFileOrAbsent) {
         UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(file);
-        EXPECT_EQ(RunTakeoverChild(kRedirect, file.get()), 6u);
+        EXPECT_EQ(RunTakeoverChild(file.get()), 6u);
     }
     EXPECT_EQ(ReadBytes(path), "");
-
-    EXPECT_EQ(RunTakeoverChild(kRedirect, nullptr), 6u);
-}
-
-TEST(TakeoverAcknowledgement, WritesNothingToAConsole) {
-    // With a console of its own and no redirection, the child's standard output is that console.
-    EXPECT_EQ(RunTakeoverChild(!kRedirect, nullptr, CREATE_NEW_CONSOLE), 6u);
+    EXPECT_EQ(RunTakeoverChild(nullptr, true), 6u);
+    EXPECT_EQ(RunTakeoverChild(nullptr), 6u);
 }
 
 }  // namespace
