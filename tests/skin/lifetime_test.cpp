@@ -99,5 +99,27 @@ TEST_F(SkinLifetimes, ProgressWindows) {
     });
 }
 
+TEST_F(SkinLifetimes, DiagnosticsPanels) {
+    ExpectFlat([&] {
+        const HWND panel = Child(L"STATIC", L"失败步骤：解压\n错误代码：5");
+        EXPECT_EQ(LayoutDiagnostics(panel, 96, 1, 2, 3), 92);
+        EXPECT_EQ(LayoutDiagnostics(panel, 144, 1, 2, 3), 92);
+        ::UpdateWindow(panel);
+        ::DestroyWindow(panel);
+    });
+}
+
+TEST_F(SkinLifetimes, ScrolledRegions) {
+    const HWND below = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 520, 100, 40,
+                                         host.get(), nullptr, nullptr, nullptr);
+    ::SetWindowRgn(below, ::CreateEllipticRgn(0, 0, 100, 40), FALSE);
+    ExpectFlat([&] {
+        EXPECT_EQ(ConfigureScroll(host.get(), nullptr, 96, 800, 1, 2), 1);
+        ::SendMessageW(host.get(), WM_MOUSEWHEEL, MAKEWPARAM(0, -120), MAKELPARAM(50, 495));
+        ::UpdateWindow(host.get());
+        EXPECT_EQ(ConfigureScroll(host.get(), nullptr, 96, 0, 1, 2), 1);
+    });
+}
+
 }  // namespace
 }  // namespace tovrak::test
