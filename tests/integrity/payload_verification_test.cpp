@@ -4,6 +4,7 @@
 
 #include "integrity/links.h"
 #include "integrity/payload_fixture.h"
+#include "integrity/resource_census.h"
 #include "integrity/worker_stream.h"
 #include "tovrak/renderer.h"
 
@@ -229,7 +230,8 @@ TEST(PayloadVerification, LeavesNoHandleOpen) {
     AddStandardFiles(payload);
     payload.WriteManifest();
     payload.Verify();
-    const DWORD before = HandleCount();
+    const DWORD before = OpenHandleCount();
+    ASSERT_NE(before, 0u);
     for (int i = 0; i < 30; ++i) {
         EXPECT_EQ(payload.Verify(), 0);
         EXPECT_EQ(VerifyPayloadFileIntegrity(payload.FullPath("bin/lib.dll").c_str(),
@@ -239,7 +241,7 @@ TEST(PayloadVerification, LeavesNoHandleOpen) {
     payload.AddUnlisted("data/deep/x.dat", "y");
     for (int i = 0; i < 30; ++i)
         EXPECT_EQ(payload.Verify(), 3);
-    EXPECT_EQ(HandleCount(), before);
+    EXPECT_EQ(OpenHandleCount(), before);
 }
 
 }  // namespace
