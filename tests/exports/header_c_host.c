@@ -7,5 +7,7 @@ int main(void) {
     ShellCommand command = ShellCommandNone;
     ShellStateKind kind = ShellStateIdle;
     printf("%d %d %d\n", (int)command, (int)kind, SetProgressMessage);
+    /* Skinning exports refuse a null window: a result other than 0 means the wrong entry point. */
+    if (SetPath(NULL, RGB(0, 0, 0), RGB(255, 255, 255)) != 0) return 1;
     return 0;
 }
