@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "tovrak/renderer.h"
@@ -147,8 +148,14 @@ std::wstring TemporaryFolder() {
     return folder;
 }
 
+// The generated images, removed again when the demo ends.
 struct DemoImages {
-    std::wstring background, icon, surface;
+    std::wstring folder, background, icon, surface;
+    ~DemoImages() {
+        for (const std::wstring* file : {&background, &icon, &surface})
+            ::DeleteFileW(file->c_str());
+        ::RemoveDirectoryW(folder.c_str());
+    }
 };
 
 // The host paints the background image; the skinned controls show their own slices of it.
@@ -227,7 +234,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     GdiplusSession gdiplus;
     if (!gdiplus.started()) return 3;
     const std::wstring folder = TemporaryFolder();
-    DemoImages images{folder + L"\\background.png", folder + L"\\icon.png", folder + L"\\surface.png"};
+    const DemoImages images{folder, folder + L"\\background.png", folder + L"\\icon.png",
+                            folder + L"\\surface.png"};
     if (!WriteBackground(images.background) || !WriteIcon(images.icon) || !WriteSurface(images.surface))
         return 4;
 
