@@ -7,6 +7,7 @@
 #include <dwmapi.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -55,7 +56,22 @@ void DrainQueue() {
 
 }  // namespace
 
+// Opening and closing the shell, with the backdrop composed at the window's size, and the backdrop
+// alone at the update surface's default size.
+void ReportOpenClose() {
+    for (std::uint32_t mode : {0u, 2u}) {
+        const double cycle = MedianMicroseconds([mode](int) { tovrak::test::ShellSession session(mode); }, 9);
+        Report(mode == 0 ? "ShellOpen + ShellClose, install" : "ShellOpen + ShellClose, update", cycle,
+               "its 8 ms poll bound", kPollBoundUs);
+    }
+    tovrak::test::ShellSession update(2);
+    if (!update) return;
+    const double backdrop = MedianMicroseconds([](int) { tovrak::ComposeBackdrop(); }, 9);
+    Report("  of which ComposeBackdrop, update surface", backdrop, "its 8 ms poll bound", kPollBoundUs);
+}
+
 int wmain() {
+    ReportOpenClose();
     tovrak::test::ShellSession session;
     if (!session || ShellShow() != 0) {
         std::printf("the shell did not open\n");
