@@ -63,7 +63,9 @@ class ActionText : public ::testing::Test {
         ::SetFocus(other);
         Settle();
     }
-    HostWindow host{50, 50, 700, 300};
+    // Topmost in a corner of the screen, so that the windows of tests running beside this one neither
+    // cover the trigger nor repaint the label.
+    HostWindow host{1210, 780, 700, 290, WS_EX_TOPMOST};
     HWND trigger = nullptr, other = nullptr, label = nullptr;
 };
 
@@ -93,7 +95,8 @@ TEST_F(ActionText, RepaintsOnHoverInAndOutButNotOnMouseOutWhileFocused) {
     EXPECT_GT(TextPixels(label, kNormal), 0);
     EXPECT_EQ(TextPixels(label, kActive), 0);
 
-    ::SetFocus(trigger);
+    // The focus is given by message: a window of another process taking the activation would take it away.
+    ::SendMessageW(trigger, WM_SETFOCUS, 0, 0);
     Settle();
     EXPECT_EQ(paints.count(), 3);
     MoveCursorTo(trigger);

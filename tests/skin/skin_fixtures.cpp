@@ -70,10 +70,10 @@ bool WriteRects(const std::wstring& path, int width, int height, const RECT* rec
 
 }  // namespace
 
-HostWindow::HostWindow(int x, int y, int width, int height) {
+HostWindow::HostWindow(int x, int y, int width, int height, DWORD exStyle) {
     RegisterHostClass();
-    window_ = ::CreateWindowExW(0, kHostClass, L"skin test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, y,
-                                width, height, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    window_ = ::CreateWindowExW(exStyle, kHostClass, L"skin test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x,
+                                y, width, height, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     ::SetForegroundWindow(window_);
 }
 

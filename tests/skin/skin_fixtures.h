@@ -13,7 +13,7 @@ namespace tovrak::test {
 // A visible top-level popup with a plain white client area, destroyed with the fixture.
 class HostWindow {
   public:
-    HostWindow(int x, int y, int width, int height);
+    HostWindow(int x, int y, int width, int height, DWORD exStyle = 0);
     ~HostWindow();
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
