@@ -90,7 +90,35 @@ bool RemoveTree(const std::wstring& path) {
 
 DWORD HandleCount() {
     DWORD count = 0;
-    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+    if (::GetProcessHandleCount(::GetCurrentProcess(), &count) && count != 0) return count;
+    // Wine's GetProcessHandleCount reports 0: count this process's entries of the system's handle table.
+    using QueryFunction = LONG(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<QueryFunction>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    struct HandleEntry {  // SYSTEM_HANDLE_TABLE_ENTRY_INFO
+        ULONG processId;
+        UCHAR objectType;
+        UCHAR flags;
+        USHORT handle;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    constexpr ULONG kSystemHandleInformation = 16;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<char> buffer(1 << 20);
+    ULONG needed = 0;
+    for (;;) {
+        const LONG status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status == 0) break;
+        if (status != kInfoLengthMismatch || buffer.size() >= (64u << 20)) return 0;
+        buffer.resize(buffer.size() * 2);
+    }
+    const ULONG entries = *reinterpret_cast<const ULONG*>(buffer.data());
+    const auto* entry = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG));
+    const DWORD self = ::GetCurrentProcessId();
+    for (ULONG i = 0; i < entries; ++i)
+        if (entry[i].processId == self) ++count;
     return count;
 }
 

@@ -333,7 +333,8 @@ private:
         std::wstring commandLine = L"\"" + application + L"\" --ready " + ready + L" --surface " + surface +
                                    L" --status " + status;
         if (options_.autopilot) commandLine += L" --exit-after 1500";
-        STARTUPINFOW startup{sizeof(startup)};
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
         if (!::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                               options_.target.c_str(), &startup, &process)) {
