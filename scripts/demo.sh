@@ -14,7 +14,7 @@ only_corrupt=0
 
 "$root/scripts/setup.sh"
 echo "== building"
-"$root/scripts/build.sh" "$build" sample_installer manifest_writer
+"$root/scripts/build.sh" "$build" sample_installer manifest_writer skin_demo
 source "$root/scripts/wine_session.sh"
 
 run_installer() {  # <label> <screenshot dir> <args...>
@@ -22,10 +22,13 @@ run_installer() {  # <label> <screenshot dir> <args...>
   shift 2
   mkdir -p "$shots"
   echo "== $label"
-  local status=0
-  # The host prints its steps on standard error; standard output carries only "AID1".
+  # The host prints its steps on standard error. Its standard output is a pipe, as from the program
+  # that started the installer, and carries only the takeover acknowledgement "AID1".
+  set +e
   wine "$build/bin/sample_installer.exe" --auto --font "WenQuanYi Micro Hei" \
-    --screenshots "$(winepath -w "$shots")" "$@" >"$shots/stdout.bin" || status=$?
+    --screenshots "$(winepath -w "$shots")" "$@" | cat >"$shots/stdout.bin"
+  local status=${PIPESTATUS[0]}
+  set -e
   if [ -s "$shots/stdout.bin" ]; then echo "   takeover acknowledgement: $(cat "$shots/stdout.bin")"; fi
   echo "   exit code $status; screenshots in $shots"
   return $status
@@ -49,6 +52,9 @@ for dpi in 96 144; do
     stop_wine_session
     exit $status
   fi
+  mkdir -p "$shots"
+  echo "== skinned controls of a host dialog at $dpi DPI"
+  wine "$build/bin/skin_demo.exe" "$(winepath -w "$shots/skin-controls.png")" && echo "   screenshot $shots/skin-controls.png"
   run_installer "install at $dpi DPI" "$shots" --mode install --target 'C:\TovrakSample' || status=$?
   run_installer "uninstall at $dpi DPI" "$shots" --mode uninstall --target 'C:\TovrakSample' || true
   run_installer "update at $dpi DPI" "$shots" --mode update --target 'C:\TovrakSample' || true

@@ -116,6 +116,10 @@ public:
             Say(L"ShellOpen failed (assets in %ls)", options_.assets.c_str());
             return 1;
         }
+        if (options_.mode == Mode::Install)
+            ShellGate(1, L"安装 Tovrak 示例", L"一个用 TovrakRenderer 制作的示例安装程序");
+        else if (options_.mode == Mode::Uninstall)
+            ShellState(ShellStateIdle, 0, L"卸载 Tovrak 示例", L"将从这台电脑移除 Tovrak 示例", L"卸载", L"");
         const uint32_t shown = ShellShow();
         firstFrameMs_ = NowMs() - openStart;
         Say(L"shell open and shown (%u) after %.1f ms", shown, firstFrameMs_);
@@ -230,7 +234,9 @@ private:
             options_.mode == Mode::Uninstall
                 ? L"uninstall \"" + options_.target + L"\""
                 : L"install \"" + options_.payload + L"\" \"" + options_.manifest + L"\" \"" + options_.target + L"\"";
-        const uint32_t started = ShellStartWorker(worker.c_str(), arguments.c_str());
+        // The autopilot slows the copy down so that the running screen can be seen.
+        const std::wstring pace = options_.autopilot ? L" 250" : L"";
+        const uint32_t started = ShellStartWorker(worker.c_str(), (arguments + pace).c_str());
         if (started != 0) {
             ShowFailure(L"start", 1, started, L"无法启动安装进程");
             Say(L"worker did not start: error %u at stage %u", started, ShellWorkerFailureStage());
@@ -313,11 +319,23 @@ private:
                              systemText, _countof(systemText), nullptr);
         for (wchar_t* c = systemText; *c; ++c)
             if (*c == L'\r' || *c == L'\n') *c = L' ';
-        const std::wstring diagnostics = std::wstring(L"失败阶段：") + stage + L"\n错误码：" + std::to_wstring(code) +
-                                         L"\n系统错误：Windows " + std::to_wstring(systemError) + L" " + systemText +
-                                         L"\n说明：" + message;
+        std::wstring diagnostics = std::wstring(L"失败阶段：") + StageName(stage) + L"\n错误码：" + std::to_wstring(code);
+        if (systemError) diagnostics += L"\n系统错误：Windows " + std::to_wstring(systemError) + L" " + systemText;
+        diagnostics += std::wstring(L"\n说明：") + message;
         ShellState(ShellStateFailed, percent_, L"安装失败", message, L"重试", diagnostics.c_str());
         Say(L"failure screen: %ls", message);
+    }
+
+    static std::wstring StageName(const std::wstring& key) {
+        static const struct {
+            const wchar_t* key;
+            const wchar_t* name;
+        } kNames[] = {{L"prepare", L"准备安装目录"}, {L"start", L"启动安装进程"}, {L"verify", L"校验安装包"},
+                      {L"validate", L"检查安装包结构"}, {L"copy", L"复制文件"},     {L"remove", L"删除文件"},
+                      {L"launch", L"启动应用程序"}};
+        for (const auto& entry : kNames)
+            if (key == entry.key) return entry.name;
+        return key;
     }
 
     void LaunchApplication() {

@@ -2,8 +2,10 @@
 // payload against its manifest, makes sure the payload holds no links, copies it into the
 // installation directory, and reports every stage to the host as events on its standard output.
 //
-//   sample_worker.exe install <payload directory> <manifest> <installation directory>
-//   sample_worker.exe uninstall <installation directory>
+//   sample_worker.exe install <payload directory> <manifest> <installation directory> [<pause ms>]
+//   sample_worker.exe uninstall <installation directory> [<pause ms>]
+//
+// The optional pause between two files lets a demonstration show the running screen.
 
 #include <windows.h>
 
@@ -55,6 +57,8 @@ bool EnsureDirectory(const std::wstring& path) {
     return ::CreateDirectoryW(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+DWORD g_pauseMs = 0;
+
 int Install(const std::wstring& payload, const std::wstring& manifest, const std::wstring& target) {
     Stage(L"verify", L"正在校验安装包");
     PayloadVerifyProgressRange(sample::kVerifyStart, sample::kVerifyEnd);
@@ -83,6 +87,7 @@ int Install(const std::wstring& payload, const std::wstring& manifest, const std
         if (!::CopyFileW((payload + L"\\" + file.relative).c_str(), (target + L"\\" + file.relative).c_str(), FALSE))
             return Fail(L"copy", sample::kWorkerCopyFailed, ::GetLastError(), file.relative);
         copied += file.size;
+        ::Sleep(g_pauseMs);
         ShellEmit(sample::kEventFileCopied, L"file", file.relative.c_str());
         const int share = total ? static_cast<int>(copied * (sample::kCopyEnd - sample::kVerifyEnd) / total) : 0;
         ShellEmit(sample::kEventProgress, L"progress", std::to_wstring(sample::kVerifyEnd + share).c_str());
@@ -104,6 +109,7 @@ int Uninstall(const std::wstring& target) {
         if (!::DeleteFileW((target + L"\\" + file.relative).c_str()))
             return Fail(L"remove", sample::kWorkerRemoveFailed, ::GetLastError(), file.relative);
         ++done;
+        ::Sleep(g_pauseMs);
         ShellEmit(sample::kEventProgress, L"progress", std::to_wstring(done * 100 / files.size()).c_str());
     }
     for (auto it = directories.rbegin(); it != directories.rend(); ++it) ::RemoveDirectoryW((target + L"\\" + *it).c_str());
@@ -117,7 +123,13 @@ int Uninstall(const std::wstring& target) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
-    if (command == L"install" && argc == 5) return Install(argv[2], argv[3], argv[4]);
-    if (command == L"uninstall" && argc == 3) return Uninstall(argv[2]);
+    if (command == L"install" && (argc == 5 || argc == 6)) {
+        if (argc == 6) g_pauseMs = static_cast<DWORD>(_wtoi(argv[5]));
+        return Install(argv[2], argv[3], argv[4]);
+    }
+    if (command == L"uninstall" && (argc == 3 || argc == 4)) {
+        if (argc == 4) g_pauseMs = static_cast<DWORD>(_wtoi(argv[3]));
+        return Uninstall(argv[2]);
+    }
     return sample::kWorkerBadArguments;
 }

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# End to end: the sample installer, clicked through by its autopilot under Wine, installs the sample
+# payload, hands over to the installed application, uninstalls it, runs an update, and refuses a
+# corrupted payload. Checks the installed files, the events the host saw, the final screens, the
+# takeover acknowledgement and that no process of the run is left behind.
+set -uo pipefail
+build=$1
+bin="$build/bin"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+cmake --build "$build" --target sample_payload >/dev/null || { echo "cannot build the sample payload"; exit 1; }
+drive_c="$WINEPREFIX/drive_c"
+
+run() {  # <name> <args...>: runs the host, keeps its log and its standard output
+  local name=$1
+  shift
+  mkdir -p "$work/$name"
+  wine "$bin/sample_installer.exe" --auto --screenshots "$(winepath -w "$work/$name")" "$@" \
+    2>"$work/$name/log.txt" | cat >"$work/$name/stdout.bin"
+  echo "${PIPESTATUS[0]}" >"$work/$name/exit"
+  sed 's/^/    /' "$work/$name/log.txt"
+}
+expect_log() { grep -q -- "$2" "$work/$1/log.txt" || fail "$1: the host never logged '$2'"; }
+expect_shot() { [ -s "$work/$1/$2.png" ] || fail "$1: no screenshot $2.png"; }
+no_leftovers() {
+  for _ in $(seq 50); do pgrep -f 'sample_(app|worker)\.exe' >/dev/null || return 0; sleep 0.2; done
+  fail "$1: processes of the run are still there: $(pgrep -af 'sample_(app|worker)\.exe')"
+}
+
+target='C:\TovrakEndToEnd'
+rm -rf "$drive_c/TovrakEndToEnd"
+
+echo "== install"
+run install --mode install --target "$target"
+[ "$(cat "$work/install/exit")" = 0 ] || fail "install: exit code $(cat "$work/install/exit")"
+[ "$(cat "$work/install/stdout.bin")" = AID1 ] || fail "install: standard output was not exactly AID1"
+diff -r "$bin/sample/payload" "$drive_c/TovrakEndToEnd" >/dev/null || fail "install: installed files differ from the payload"
+for line in 'stage verify' 'stage copy' 'worker finished: 4 files' 'worker exited with 0' 'application ready' \
+            'application window is up' 'launch status 4' 'the application took over'; do
+  expect_log install "$line"
+done
+for shot in install-idle install-options install-running install-done; do expect_shot install "$shot"; done
+no_leftovers install
+
+echo "== uninstall"
+run uninstall --mode uninstall --target "$target"
+[ "$(cat "$work/uninstall/exit")" = 0 ] || fail "uninstall: exit code $(cat "$work/uninstall/exit")"
+[ ! -e "$drive_c/TovrakEndToEnd" ] || fail "uninstall: the installation directory is still there"
+expect_log uninstall 'worker exited with 0'
+expect_shot uninstall uninstall-done
+no_leftovers uninstall
+
+echo "== update"
+run update --mode update --target "$target"
+[ "$(cat "$work/update/exit")" = 0 ] || fail "update: exit code $(cat "$work/update/exit")"
+diff -r "$bin/sample/payload" "$drive_c/TovrakEndToEnd" >/dev/null || fail "update: installed files differ from the payload"
+for shot in update-0 update-50 update-100; do expect_shot update "$shot"; done
+expect_log update 'the application took over'
+no_leftovers update
+rm -rf "$drive_c/TovrakEndToEnd"
+
+echo "== corrupted payload"
+cp -r "$bin/sample/payload" "$work/corrupt-payload"
+printf 'X' | dd of="$work/corrupt-payload/README.txt" bs=1 seek=0 conv=notrunc status=none
+run corrupt --mode install --target 'C:\TovrakEndToEndCorrupt' --payload "$(winepath -w "$work/corrupt-payload")"
+# The worker's code: 100 + the verifier's 3 (a listed file's content differs).
+[ "$(cat "$work/corrupt/exit")" = 103 ] || fail "corrupt: exit code $(cat "$work/corrupt/exit"), expected 103"
+[ ! -s "$work/corrupt/stdout.bin" ] || fail "corrupt: a failed installation acknowledged a takeover"
+[ ! -e "$drive_c/TovrakEndToEndCorrupt" ] || fail "corrupt: files were installed from a corrupted payload"
+expect_log corrupt 'failure screen'
+for shot in install-failed install-failed-diagnostics; do expect_shot corrupt "$shot"; done
+no_leftovers corrupt
+
+[ $failures = 0 ] && echo "all flows passed"
+exit $failures
