@@ -1,10 +1,8 @@
-// The window procedure of the shell window and the subclass procedure of its owner-drawn buttons.
+// The window procedure of the shell window.
 // User actions that matter to the installation are left as a pending command for ShellPoll; the
 // window never acts on them itself.
 
 #include <windows.h>
-#include <commctrl.h>
-#include <dwmapi.h>
 #include <windowsx.h>
 
 #include "common/export_guard.h"
@@ -14,6 +12,7 @@
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
 #include "shell/update_surface.h"
+#include "shell/user_actions.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak {
@@ -22,8 +21,6 @@ namespace {
 // The top band of the window drags it, except at its right end where the close button sits.
 constexpr int kDragBandHeight = 120;
 constexpr int kDragBandRight = 650;
-
-constexpr LRESULT kClaimReturnKey = DLGC_BUTTON | DLGC_WANTALLKEYS;
 
 bool IsShellChild(const ShellContext& shell, HWND control) noexcept {
     return control && ::GetParent(control) == shell.window;
@@ -72,6 +69,11 @@ void OnCommand(ShellContext& shell, HWND control) noexcept {
         shell.pendingCommand = ShellCommandOpenPrivacyPolicy;
     } else if (control == shell.openLogButton) {
         shell.pendingCommand = ShellCommandOpenLogDirectory;
+    } else if (control == shell.copyDiagnosticsButton) {
+        CopyDiagnosticsToClipboard();
+    } else if (control == shell.browseButton) {
+        // Runs a modal loop on the host's thread; the record is written only after it returns.
+        GuardExportVoid([&shell] { BrowseForInstallDirectory(shell); });
     }
 }
 
@@ -105,17 +107,6 @@ void OnDpiChanged(ShellContext& shell, HWND window, WPARAM wParam, const RECT* s
     ComposeBackdrop();
     LayoutFromWindow();
     ::InvalidateRect(window, nullptr, FALSE);
-}
-
-// Repaints a button's part of the window surface at once: the button itself paints nothing.
-void RepaintButtonArea(HWND button) noexcept {
-    const HWND parent = ::GetParent(button);
-    if (!parent) return;
-    RECT area{};
-    ::GetWindowRect(button, &area);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
-    ::RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
-    ::DwmFlush();
 }
 
 }  // namespace
@@ -175,55 +166,6 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             break;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK ShellButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR subclassId, DWORD_PTR) {
-    switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT paint{};
-            ::BeginPaint(button, &paint);
-            ::EndPaint(button, &paint);
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_NCPAINT:
-        case WM_PRINTCLIENT:
-            return 0;
-        case WM_SETCURSOR:
-            ::SetCursor(::LoadCursorW(nullptr, ::IsWindowEnabled(button) ? IDC_HAND : IDC_ARROW));
-            return 1;
-        case BM_SETSTYLE:
-            // The dialog manager's default-button styling must never make the button system-drawn.
-            return ::DefSubclassProc(button, message, (wParam & ~WPARAM{0xF}) | BS_OWNERDRAW, lParam);
-        case WM_GETDLGCODE: {
-            const auto* key = reinterpret_cast<const MSG*>(lParam);
-            if (key && key->wParam == VK_RETURN) return kClaimReturnKey;
-            break;
-        }
-        case WM_KEYDOWN:
-            if (wParam != VK_RETURN) break;
-            if (!(lParam & (1L << 30))) ::SendMessageW(button, BM_CLICK, 0, 0);  // not an auto-repeat
-            return 0;
-        case WM_SETFOCUS:
-        case WM_KILLFOCUS:
-        case BM_SETSTATE:
-        case WM_KEYUP:
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
-        case WM_CAPTURECHANGED: {
-            const LRESULT result = ::DefSubclassProc(button, message, wParam, lParam);
-            RepaintButtonArea(button);
-            return result;
-        }
-        case WM_NCDESTROY:
-            ::RemoveWindowSubclass(button, ShellButtonSubclassProc, subclassId);
-            break;
-        default:
-            break;
-    }
-    return ::DefSubclassProc(button, message, wParam, lParam);
 }
 
 }  // namespace tovrak

@@ -1,0 +1,362 @@
+#include <windows.h>
+#include <windowsx.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "common/scaling.h"
+#include "shell/shell_context.h"
+#include "shell/user_actions.h"
+#include "shell_face.h"
+#include "support/environment.h"
+#include "support/pixels.h"
+#include "support/shell_session.h"
+#include "tovrak/renderer.h"
+
+using namespace tovrak;
+using namespace tovrak::test;
+
+namespace {
+
+// What a control's click sends to the shell: its id and BN_CLICKED, matched on the handle.
+void Command(HWND control) {
+    ::SendMessageW(g_shell->window, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(control), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(control));
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[MAX_PATH * 2] = {};
+    ::GetWindowTextW(window, text, static_cast<int>(std::size(text)));
+    return text;
+}
+
+LRESULT HitTestAt(HWND window, int xUnits, int yUnits) {
+    POINT point{Scale(xUnits, g_shell->dpi), Scale(yUnits, g_shell->dpi)};
+    ::ClientToScreen(window, &point);
+    return ::SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y));
+}
+
+// A key as the keyboard would queue it for `control`; ShellPoll runs it through the dialog manager.
+void PressKey(HWND control, WPARAM key, bool autoRepeat = false) {
+    const LPARAM repeatBit = autoRepeat ? (LPARAM{1} << 30) : 0;
+    ::PostMessageW(control, WM_KEYDOWN, key, 1 | repeatBit);
+    ::PostMessageW(control, WM_KEYUP, key, 1 | (LPARAM{3} << 30));
+}
+
+std::wstring ClipboardText(HWND owner, bool* present) {
+    *present = false;
+    if (!::OpenClipboard(owner)) return L"<clipboard not opened>";
+    std::wstring text;
+    if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* characters = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            *present = true;
+            text = characters;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+bool PutOnClipboard(HWND owner, const std::wstring& text) {
+    if (!::OpenClipboard(owner)) return false;
+    ::EmptyClipboard();
+    const HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    bool placed = false;
+    if (memory) {
+        std::memcpy(::GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        ::GlobalUnlock(memory);
+        placed = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        if (!placed) ::GlobalFree(memory);
+    }
+    ::CloseClipboard();
+    return placed;
+}
+
+int FontHeight(HFONT font) {
+    LOGFONTW description{};
+    ::GetObjectW(font, sizeof(description), &description);
+    return description.lfHeight;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// Answers the folder browser from another thread, as a user would: waits for the dialog that the
+// shell window owns, lets it settle on its start folder, then presses OK or Cancel.
+class BrowserResponder {
+  public:
+    BrowserResponder(HWND owner, int button) : owner_(owner), button_(button), thread_([this] { Run(); }) {}
+    ~BrowserResponder() { thread_.join(); }
+    bool answered() const { return answered_; }
+
+  private:
+    void Run() {
+        for (int attempt = 0; attempt < 200 && !answered_; ++attempt) {
+            ::Sleep(50);
+            HWND dialog = nullptr;
+            while ((dialog = ::FindWindowExW(nullptr, dialog, L"#32770", nullptr))) {
+                if (::GetWindow(dialog, GW_OWNER) != owner_ || !::IsWindowVisible(dialog)) continue;
+                ::Sleep(300);
+                ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(::GetDlgItem(dialog, button_)));
+                answered_ = true;
+                break;
+            }
+        }
+    }
+    HWND owner_;
+    int button_;
+    std::atomic<bool> answered_{false};
+    std::thread thread_;
+};
+
+}  // namespace
+
+TEST(ShellWindowCommands, IgnoreAHiddenOptionsButtonAndToggleTheShortcutSilently) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+
+    ::ShellState(ShellStateRunning, 5, L"安装中", L"", L"", L"");
+    ASSERT_FALSE(::GetWindowLongW(g_shell->optionsButton, GWL_STYLE) & WS_VISIBLE);
+    Command(g_shell->optionsButton);
+    EXPECT_EQ(g_shell->optionsExpanded, 0);
+
+    ::ShellState(ShellStateIdle, 0, L"安装", L"", L"一键安装", L"");
+    Command(g_shell->optionsButton);
+    EXPECT_EQ(g_shell->optionsExpanded, 1);
+
+    wchar_t directory[MAX_PATH];
+    for (int expected : {0, 1, 0}) {
+        Command(g_shell->shortcutCheckbox);
+        EXPECT_EQ(::ShellOptions(directory, MAX_PATH), expected);
+        EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+    }
+}
+
+TEST(ShellWindowMessages, DragByTheTopBandAndLeaveClosingToTheHost) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    const HWND window = session.window();
+    const struct {
+        int x, y;
+        LRESULT hit;
+    } points[] = {
+        {0, 0, HTCAPTION},   {649, 119, HTCAPTION}, {650, 10, HTCLIENT},
+        {10, 120, HTCLIENT}, {690, 10, HTCLIENT},   {300, 300, HTCLIENT},
+    };
+    for (const auto& p : points)
+        EXPECT_EQ(HitTestAt(window, p.x, p.y), p.hit) << p.x << ", " << p.y;
+
+    // Left of the primary monitor the screen x is negative: the point's halves are signed.
+    ::SetWindowPos(window, nullptr, -Scale(300, g_shell->dpi), 40, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(HitTestAt(window, 10, 10), HTCAPTION);
+    EXPECT_EQ(HitTestAt(window, 660, 10), HTCLIENT);
+
+    ::SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(::ShellPoll(), ShellCommandClose);
+    // While running, a close request neither closes nor replaces what the user asked for before.
+    Command(g_shell->userAgreementLink);
+    ::ShellState(ShellStateRunning, 5, L"安装中", L"", L"", L"");
+    ::SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(::IsWindow(window));
+    EXPECT_EQ(::ShellPoll(), ShellCommandOpenUserAgreement);
+}
+
+TEST(ShellWindowMessages, UpdateModeIgnoresCommandsClosingAndDragging) {
+    ShellSession session(ShellModeUpdate);
+    ASSERT_TRUE(session);
+    Command(g_shell->closeButton);
+    Command(g_shell->userAgreementLink);
+    Command(g_shell->openLogButton);
+    ::SendMessageW(session.window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+    EXPECT_TRUE(::IsWindow(session.window()));
+    EXPECT_EQ(HitTestAt(session.window(), 10, 10), HTCLIENT);
+}
+
+TEST(ShellWindowMessages, ColourThePathFieldApartFromTheOtherChildren) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    const HDC dc = ::CreateCompatibleDC(nullptr);
+    const struct {
+        UINT message;
+        HWND control;
+        HBRUSH brush;
+        COLORREF text, background;
+    } cases[] = {
+        {WM_CTLCOLOREDIT, g_shell->pathEdit, g_shell->pathFieldBrush.get(), 0xD9D7D5, 0x221C1A},
+        {WM_CTLCOLORSTATIC, g_shell->locationLabel, g_shell->backgroundBrush.get(), 0xA29F9B, 0x282321},
+        {WM_CTLCOLORSTATIC, g_shell->diagnosticsLabel, g_shell->backgroundBrush.get(), 0xA29F9B, 0x282321},
+    };
+    for (const auto& c : cases) {
+        const LRESULT brush = ::SendMessageW(session.window(), c.message, reinterpret_cast<WPARAM>(dc),
+                                             reinterpret_cast<LPARAM>(c.control));
+        EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), c.brush);
+        EXPECT_EQ(::GetTextColor(dc), c.text);
+        EXPECT_EQ(::GetBkColor(dc), c.background);
+    }
+    ::DeleteDC(dc);
+}
+
+TEST(ShellButtons, ClickOnEnterOnceAndLeaveEscapeToNobody) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    const HWND link = g_shell->privacyPolicyLink;
+    ::SetFocus(link);
+    ASSERT_EQ(::GetFocus(), link);
+
+    const struct {
+        WPARAM key;
+        bool autoRepeat;
+        int command;
+    } keys[] = {
+        {VK_RETURN, false, ShellCommandOpenPrivacyPolicy},
+        {VK_RETURN, true, ShellCommandNone},  // a held key clicks once
+        {VK_ESCAPE, false, ShellCommandNone},
+    };
+    for (const auto& k : keys) {
+        PressKey(link, k.key, k.autoRepeat);
+        EXPECT_EQ(::ShellPoll(), k.command) << "key " << k.key << (k.autoRepeat ? " repeated" : "");
+    }
+    EXPECT_TRUE(::IsWindowVisible(session.window()));
+}
+
+TEST(ShellButtons, StayOwnerDrawnAndShowTheHandOnlyWhenEnabled) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    const HWND primary = g_shell->primaryButton;
+    ::SendMessageW(primary, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+    EXPECT_EQ(::GetWindowLongW(primary, GWL_STYLE) & 0xF, BS_OWNERDRAW);
+
+    const HCURSOR hand = ::LoadCursorW(nullptr, IDC_HAND);
+    const HCURSOR arrow = ::LoadCursorW(nullptr, IDC_ARROW);
+    for (bool enabled : {true, false, true}) {
+        ::EnableWindow(primary, enabled);
+        EXPECT_EQ(::SendMessageW(primary, WM_SETCURSOR, reinterpret_cast<WPARAM>(primary),
+                                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+                  TRUE);
+        EXPECT_EQ(::GetCursor(), enabled ? hand : arrow) << "enabled " << enabled;
+    }
+}
+
+TEST(ShellButtons, RepaintTheirFaceThroughTheShellAtOnce) {
+    ShellFace face;
+    ASSERT_TRUE(face.Open(ShellModeInstall));
+    const HWND primary = g_shell->primaryButton;
+    ASSERT_TRUE(Near(face.Capture().At(192, 330), {255, 255, 255}));
+
+    // No pumping between the change and the capture: the button repaints through the shell itself.
+    ::SendMessageW(primary, BM_SETSTATE, TRUE, 0);
+    EXPECT_TRUE(Near(WindowCapture(g_shell->window).At(192, 330), {221, 221, 221}));
+    ::SendMessageW(primary, BM_SETSTATE, FALSE, 0);
+    EXPECT_TRUE(Near(WindowCapture(g_shell->window).At(192, 330), {255, 255, 255}));
+
+    const RECT optionsCaption{590, 454, 648, 474};
+    ::SetFocus(g_shell->optionsButton);
+    EXPECT_GT(CountPixels(WindowCapture(g_shell->window), optionsCaption, IsNearWhite), 0);
+    ::SetFocus(primary);
+    EXPECT_EQ(CountPixels(WindowCapture(g_shell->window), optionsCaption, IsNearWhite), 0);
+}
+
+TEST(FindBrowseStartFolder, WalksUpToTheNearestExistingDirectory) {
+    TempDirectory temp;
+    const std::wstring root = temp.path();
+    ASSERT_TRUE(CreateDirectories(root + L"\\a\\b"));
+    ASSERT_TRUE(WriteBytes(root + L"\\a\\file.txt", "x"));
+
+    wchar_t missingDrive[] = L"?:\\Tovrak\\Sample";
+    const DWORD drives = ::GetLogicalDrives();
+    for (wchar_t letter = L'Q'; letter <= L'Y' && missingDrive[0] == L'?'; ++letter)
+        if (!(drives & (1u << (letter - L'A')))) missingDrive[0] = letter;
+    ASSERT_NE(missingDrive[0], L'?');
+
+    const struct {
+        std::wstring path, expected;
+    } cases[] = {
+        {root + L"\\a\\b", root + L"\\a\\b"},
+        {root + L"\\a\\b\\", root + L"\\a\\b\\"},  // an existing directory keeps its separator
+        {root + L"\\a\\missing\\deeper", root + L"\\a"},
+        {root + L"\\a\\missing\\deeper\\\\", root + L"\\a"},
+        {root + L"/a/b/missing", root + L"/a/b"},
+        {root + L"\\a\\file.txt\\sub", root + L"\\a"},  // a file is not a place to start
+        {missingDrive, missingDrive},
+        {L"Tovrak\\Missing", L"Tovrak\\Missing"},
+        {L"\\\\tovrak-no-such-server\\share\\dir", L"\\\\tovrak-no-such-server\\share\\dir"},
+        {L"", L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FindBrowseStartFolder(c.path), c.expected) << c.path;
+}
+
+TEST(ShellClipboard, HoldsExactlyTheDiagnosticsEvenWhenEmpty) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    const HWND window = session.window();
+    for (const wchar_t* diagnostics : {L"错误 0x80070005\r\n路径: C:\\Tovrak\\Sample", L""}) {
+        ASSERT_TRUE(PutOnClipboard(window, L"earlier text"));
+        ::ShellState(ShellStateFailed, 0, L"安装失败", L"", L"重试", diagnostics);
+        Command(g_shell->copyDiagnosticsButton);
+        bool present = false;
+        EXPECT_EQ(ClipboardText(window, &present), diagnostics);
+        EXPECT_TRUE(present);
+        EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+    }
+}
+
+TEST(ShellDpiChange, ResizesAtTheSuggestedPlaceAndRebuildsTheFonts) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    if (g_shell->dpi != 96) GTEST_SKIP() << "needs a 96-DPI session to change from";
+    const RECT suggested{40, 30, 40 + 123, 30 + 45};  // its size is not the shell's to take
+    ::SendMessageW(session.window(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                   reinterpret_cast<LPARAM>(&suggested));
+
+    EXPECT_EQ(g_shell->dpi, 144u);
+    RECT window{};
+    ::GetWindowRect(session.window(), &window);
+    EXPECT_EQ(window.left, 40);
+    EXPECT_EQ(window.top, 30);
+    EXPECT_EQ(window.right - window.left, 1050);
+    EXPECT_EQ(window.bottom - window.top, 750);
+    EXPECT_EQ(FontHeight(g_shell->bodyFont.get()), -20);
+    EXPECT_EQ(FontHeight(g_shell->mediumFont.get()), -21);
+    EXPECT_EQ(FontHeight(g_shell->titleFont.get()), -24);
+    for (HWND control : {g_shell->pathEdit, g_shell->diagnosticsLabel, g_shell->locationLabel,
+                         g_shell->directoryNoteLabel}) {
+        EXPECT_EQ(::SendMessageW(control, WM_GETFONT, 0, 0),
+                  reinterpret_cast<LRESULT>(g_shell->bodyFont.get()));
+    }
+}
+
+TEST(ShellFolderBrowser, TakesTheChosenFolderAndIgnoresACancel) {
+    TempDirectory temp;
+    ShellSession session(ShellModeInstall, temp.Join(L"missing\\deeper"));
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    {
+        BrowserResponder responder(session.window(), IDOK);
+        Command(g_shell->browseButton);  // returns when the dialog closes
+    }
+    // The browser opened on the nearest existing folder and OK took that one.
+    ASSERT_EQ(::ShellPoll(), ShellCommandDirectoryChanged);
+    EXPECT_TRUE(SamePath(WindowText(g_shell->pathEdit), temp.path())) << WindowText(g_shell->pathEdit);
+    wchar_t directory[MAX_PATH] = {};
+    ::ShellOptions(directory, MAX_PATH);
+    EXPECT_TRUE(SamePath(directory, temp.path())) << directory;
+
+    {
+        BrowserResponder responder(session.window(), IDCANCEL);
+        Command(g_shell->browseButton);
+        EXPECT_TRUE(responder.answered());
+    }
+    EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+    EXPECT_TRUE(SamePath(g_shell->installDirectory, temp.path()));
+}
