@@ -403,3 +403,46 @@ TEST(ShellFolderBrowser, TakesTheChosenFolderAndIgnoresACancel) {
     EXPECT_EQ(::ShellPoll(), ShellCommandNone);
     EXPECT_TRUE(SamePath(g_shell->installDirectory, temp.path()));
 }
+
+TEST(ShellWindowMessages, MovesWithTheMouseDraggedByTheTopBand) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    const HWND window = session.window();
+    RECT before{};
+    ::GetWindowRect(window, &before);
+    const POINT grip{before.left + Scale(200, g_shell->dpi), before.top + Scale(40, g_shell->dpi)};
+    constexpr int kDx = 60, kDy = 40;
+
+    // The move loop runs on the shell's thread, so the mouse is driven from another one.
+    std::atomic<bool> done{false};
+    std::thread mouse([&] {
+        auto send = [](DWORD flags) {
+            INPUT input{};
+            input.type = INPUT_MOUSE;
+            input.mi.dwFlags = flags;
+            ::SendInput(1, &input, sizeof(input));
+            ::Sleep(40);
+        };
+        ::SetCursorPos(grip.x, grip.y);
+        ::Sleep(100);
+        send(MOUSEEVENTF_LEFTDOWN);
+        for (int step = 1; step <= 6; ++step) {
+            ::SetCursorPos(grip.x + kDx * step / 6, grip.y + kDy * step / 6);
+            send(MOUSEEVENTF_MOVE);
+        }
+        send(MOUSEEVENTF_LEFTUP);
+        done = true;
+    });
+    for (DWORD start = ::GetTickCount(); !done && ::GetTickCount() - start < 5000;)
+        ::ShellPoll();
+    mouse.join();
+    for (int i = 0; i < 10; ++i)
+        ::ShellPoll();
+
+    RECT after{};
+    ::GetWindowRect(window, &after);
+    EXPECT_EQ(after.left - before.left, kDx);
+    EXPECT_EQ(after.top - before.top, kDy);
+    EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+}
