@@ -89,8 +89,10 @@ TEST(WorkerLaunch, StartsThatFailAtCreationLeaveNoHandle) {
         {missing.c_str(), ERROR_FILE_NOT_FOUND},
         {nullptr, ERROR_INVALID_PARAMETER},
     };
-    const DWORD before = HandleCount();
+    // The first round lets the platform and the test framework set up what they keep for good.
+    DWORD before = 0;
     for (int round = 0; round < 10; ++round) {
+        if (round == 1) before = HandleCount();
         for (const auto& c : cases) {
             SCOPED_TRACE(c.application ? c.application : L"(null)");
             EXPECT_EQ(ShellStartWorker(c.application, L"x"), c.result);
