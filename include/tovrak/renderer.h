@@ -47,21 +47,17 @@ typedef enum ShellStateKind {
 } ShellStateKind;
 
 /* Shell modes given to ShellOpen. */
-typedef enum ShellMode {
-    ShellModeInstall = 0,
-    ShellModeUninstall = 1,
-    ShellModeUpdate = 2
-} ShellMode;
+typedef enum ShellMode { ShellModeInstall = 0, ShellModeUninstall = 1, ShellModeUpdate = 2 } ShellMode;
 
 /* The progress window's private message: wParam is the percentage. */
 #define SetProgressMessage 0x8049
 
 /* Win32 error numbers the Shell* exports return besides 0 and the thread's last error. */
-#define TOVRAK_ERROR_INVALID_HANDLE 6u    /* no shell or no window */
-#define TOVRAK_ERROR_GEN_FAILURE 31u      /* a failure without a system error code */
+#define TOVRAK_ERROR_INVALID_HANDLE 6u /* no shell or no window */
+#define TOVRAK_ERROR_GEN_FAILURE 31u   /* a failure without a system error code */
 #define TOVRAK_ERROR_INVALID_PARAMETER 87u
 #define TOVRAK_ERROR_INVALID_NAME 123u
-#define TOVRAK_ERROR_BUSY 170u            /* configuration while a shell is open; a worker exists */
+#define TOVRAK_ERROR_BUSY 170u /* configuration while a shell is open; a worker exists */
 #define TOVRAK_ERROR_TIMEOUT 1460u
 
 /* ---- Shell lifecycle and host commands (host UI thread) ---- */
@@ -88,7 +84,8 @@ TOVRAK_API uint32_t TOVRAK_CALL ShellConfigureUpdateSurfacePresentation(const wc
                                                                         int32_t startPercent) TOVRAK_NOEXCEPT;
 
 /* ---- Ready, surface-ready and launch-status pipes; takeover acknowledgement ---- */
-TOVRAK_API uint32_t TOVRAK_CALL ShellListenReady(const wchar_t* pipeId, const wchar_t* clientPath) TOVRAK_NOEXCEPT;
+TOVRAK_API uint32_t TOVRAK_CALL ShellListenReady(const wchar_t* pipeId,
+                                                 const wchar_t* clientPath) TOVRAK_NOEXCEPT;
 TOVRAK_API uint32_t TOVRAK_CALL ShellPollReady(void) TOVRAK_NOEXCEPT;
 TOVRAK_API void TOVRAK_CALL ShellCancelReady(void) TOVRAK_NOEXCEPT;
 TOVRAK_API uint32_t TOVRAK_CALL ShellListenSurfaceReady(const wchar_t* pipeId,
@@ -103,12 +100,15 @@ TOVRAK_API int32_t TOVRAK_CALL ShellLaunchElapsed(int32_t which) TOVRAK_NOEXCEPT
 TOVRAK_API void TOVRAK_CALL ShellCancelLaunchStatus(void) TOVRAK_NOEXCEPT;
 
 /* ---- Worker process and event stream ---- */
-TOVRAK_API uint32_t TOVRAK_CALL ShellStartWorker(const wchar_t* application, const wchar_t* arguments) TOVRAK_NOEXCEPT;
+TOVRAK_API uint32_t TOVRAK_CALL ShellStartWorker(const wchar_t* application,
+                                                 const wchar_t* arguments) TOVRAK_NOEXCEPT;
 TOVRAK_API uint32_t TOVRAK_CALL ShellWorkerFailureStage(void) TOVRAK_NOEXCEPT;
 TOVRAK_API int32_t TOVRAK_CALL ShellWorkerExit(void) TOVRAK_NOEXCEPT;
 /* In the worker: writes one event record to standard output. */
-TOVRAK_API int32_t TOVRAK_CALL ShellEmit(uint32_t type, const wchar_t* label, const wchar_t* text) TOVRAK_NOEXCEPT;
-TOVRAK_API int32_t TOVRAK_CALL ShellReadEvent(wchar_t* labelOut, wchar_t* textOut, int32_t capacity) TOVRAK_NOEXCEPT;
+TOVRAK_API int32_t TOVRAK_CALL ShellEmit(uint32_t type, const wchar_t* label,
+                                         const wchar_t* text) TOVRAK_NOEXCEPT;
+TOVRAK_API int32_t TOVRAK_CALL ShellReadEvent(wchar_t* labelOut, wchar_t* textOut,
+                                              int32_t capacity) TOVRAK_NOEXCEPT;
 TOVRAK_API uint64_t TOVRAK_CALL ShellEventTime(int32_t which) TOVRAK_NOEXCEPT;
 
 /* ---- Control skinning (thread that owns the control); 1 success, 0 failure ---- */
@@ -116,13 +116,16 @@ TOVRAK_API int32_t TOVRAK_CALL SetActionText(HWND trigger, HWND label, COLORREF 
                                              COLORREF activeColor, COLORREF backgroundColor) TOVRAK_NOEXCEPT;
 TOVRAK_API int32_t TOVRAK_CALL SetIcon(HWND control, const wchar_t* iconPath, const wchar_t* backgroundPath,
                                        int32_t offsetX, int32_t offsetY, int32_t dpi) TOVRAK_NOEXCEPT;
-TOVRAK_API int32_t TOVRAK_CALL SetSurface(HWND control, const wchar_t* imagePath, int32_t dpi) TOVRAK_NOEXCEPT;
+TOVRAK_API int32_t TOVRAK_CALL SetSurface(HWND control, const wchar_t* imagePath,
+                                          int32_t dpi) TOVRAK_NOEXCEPT;
 TOVRAK_API int32_t TOVRAK_CALL SetLabel(HWND control, const wchar_t* backgroundPath, int32_t offsetX,
                                         int32_t offsetY, int32_t dpi, COLORREF textColor) TOVRAK_NOEXCEPT;
-TOVRAK_API int32_t TOVRAK_CALL SetPath(HWND edit, COLORREF textColor, COLORREF backgroundColor) TOVRAK_NOEXCEPT;
+TOVRAK_API int32_t TOVRAK_CALL SetPath(HWND edit, COLORREF textColor,
+                                       COLORREF backgroundColor) TOVRAK_NOEXCEPT;
 /* Returns the panel's height in 96-DPI units, or 0. */
 TOVRAK_API int32_t TOVRAK_CALL LayoutDiagnostics(HWND panel, int32_t dpi, COLORREF primaryColor,
-                                                 COLORREF secondaryColor, COLORREF backgroundColor) TOVRAK_NOEXCEPT;
+                                                 COLORREF secondaryColor,
+                                                 COLORREF backgroundColor) TOVRAK_NOEXCEPT;
 TOVRAK_API int32_t TOVRAK_CALL ConfigureScroll(HWND host, HWND exclude, uint32_t dpi, int32_t contentHeight,
                                                COLORREF trackColor, COLORREF thumbColor) TOVRAK_NOEXCEPT;
 TOVRAK_API HWND TOVRAK_CALL CreateProgress(HWND parent, uint32_t dpi, COLORREF trackColor, COLORREF fillColor,
@@ -137,7 +140,8 @@ TOVRAK_API int32_t TOVRAK_CALL FindOwnedProcesses(const wchar_t* directory, cons
 /* 1 none runs (any more); 0 the budget ran out; 2 directory rejected or enumeration failed. */
 TOVRAK_API int32_t TOVRAK_CALL WaitOwnedProcessesExit(const wchar_t* directory, const wchar_t* imageName,
                                                       uint32_t excludePid1, uint32_t excludePid2,
-                                                      uint32_t excludePid3, uint32_t timeoutMs) TOVRAK_NOEXCEPT;
+                                                      uint32_t excludePid3,
+                                                      uint32_t timeoutMs) TOVRAK_NOEXCEPT;
 /* A Win32 error number: 0 done, 87, 2 none running, 1460 a watched process ended, ... */
 TOVRAK_API uint32_t TOVRAK_CALL CloseOwnedProcesses(const wchar_t* directory, int32_t terminate,
                                                     uint32_t excludePid, uint32_t watchPid,
@@ -148,9 +152,11 @@ TOVRAK_API uint32_t TOVRAK_CALL CloseOwnedProcesses(const wchar_t* directory, in
 TOVRAK_API int32_t TOVRAK_CALL ValidatePlainTree(const wchar_t* path) TOVRAK_NOEXCEPT;
 TOVRAK_API int32_t TOVRAK_CALL VerifyPayloadIntegrity(const wchar_t* payloadDirectory,
                                                       const wchar_t* manifestPath) TOVRAK_NOEXCEPT;
-TOVRAK_API int32_t TOVRAK_CALL VerifyPayloadFileIntegrity(const wchar_t* filePath, const wchar_t* manifestPath,
+TOVRAK_API int32_t TOVRAK_CALL VerifyPayloadFileIntegrity(const wchar_t* filePath,
+                                                          const wchar_t* manifestPath,
                                                           const wchar_t* relativePath) TOVRAK_NOEXCEPT;
-TOVRAK_API int32_t TOVRAK_CALL PayloadVerifyProgressRange(int32_t rangeStart, int32_t rangeEnd) TOVRAK_NOEXCEPT;
+TOVRAK_API int32_t TOVRAK_CALL PayloadVerifyProgressRange(int32_t rangeStart,
+                                                          int32_t rangeEnd) TOVRAK_NOEXCEPT;
 
 #ifdef __cplusplus
 }

@@ -14,7 +14,8 @@ constexpr Argb ArgbFromColorref(COLORREF colour, std::uint8_t alpha = 0xFF) noex
            Argb{GetBValue(colour)};
 }
 
-constexpr Argb MakeArgb(std::uint8_t alpha, std::uint8_t red, std::uint8_t green, std::uint8_t blue) noexcept {
+constexpr Argb MakeArgb(std::uint8_t alpha, std::uint8_t red, std::uint8_t green,
+                        std::uint8_t blue) noexcept {
     return (Argb{alpha} << 24) | (Argb{red} << 16) | (Argb{green} << 8) | Argb{blue};
 }
 

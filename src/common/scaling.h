@@ -8,10 +8,16 @@ namespace tovrak {
 
 constexpr UINT kBaseDpi = 96;
 
-inline int Scale(int units, UINT dpi) noexcept { return ::MulDiv(units, static_cast<int>(dpi), kBaseDpi); }
-inline int Unscale(int pixels, UINT dpi) noexcept { return ::MulDiv(pixels, kBaseDpi, static_cast<int>(dpi)); }
+inline int Scale(int units, UINT dpi) noexcept {
+    return ::MulDiv(units, static_cast<int>(dpi), kBaseDpi);
+}
+inline int Unscale(int pixels, UINT dpi) noexcept {
+    return ::MulDiv(pixels, kBaseDpi, static_cast<int>(dpi));
+}
 
 // The range of DPI values the skinning exports accept.
-inline bool IsSupportedDpi(long long dpi) noexcept { return dpi >= 96 && dpi <= 768; }
+inline bool IsSupportedDpi(long long dpi) noexcept {
+    return dpi >= 96 && dpi <= 768;
+}
 
 }  // namespace tovrak

@@ -10,7 +10,7 @@ namespace tovrak {
 
 template <typename Traits>
 class UniqueHandle {
-public:
+  public:
     using pointer = typename Traits::pointer;
 
     UniqueHandle() noexcept = default;
@@ -40,7 +40,7 @@ public:
         return &value_;
     }
 
-private:
+  private:
     pointer value_ = Traits::invalid();
 };
 
@@ -101,7 +101,7 @@ using UniqueWindow = UniqueHandle<WindowTraits>;
 
 // A window's DC from GetDC, given back with ReleaseDC.
 class WindowDc {
-public:
+  public:
     explicit WindowDc(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
     WindowDc(const WindowDc&) = delete;
     WindowDc& operator=(const WindowDc&) = delete;
@@ -111,22 +111,23 @@ public:
     HDC get() const noexcept { return dc_; }
     explicit operator bool() const noexcept { return dc_ != nullptr; }
 
-private:
+  private:
     HWND window_;
     HDC dc_;
 };
 
 // Selects an object into a DC for the lifetime of the guard.
 class SelectGuard {
-public:
-    SelectGuard(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr) {}
+  public:
+    SelectGuard(HDC dc, HGDIOBJ object) noexcept
+        : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr) {}
     SelectGuard(const SelectGuard&) = delete;
     SelectGuard& operator=(const SelectGuard&) = delete;
     ~SelectGuard() {
         if (previous_) ::SelectObject(dc_, previous_);
     }
 
-private:
+  private:
     HDC dc_;
     HGDIOBJ previous_;
 };

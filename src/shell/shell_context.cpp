@@ -6,8 +6,12 @@ namespace tovrak {
 
 ShellContext* g_shell = nullptr;
 
-ShellContext* AllocateShellContext() noexcept { return new (std::nothrow) ShellContext(); }
+ShellContext* AllocateShellContext() noexcept {
+    return new (std::nothrow) ShellContext();
+}
 
-void FreeShellContext(ShellContext* context) noexcept { delete context; }
+void FreeShellContext(ShellContext* context) noexcept {
+    delete context;
+}
 
 }  // namespace tovrak

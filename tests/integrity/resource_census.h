@@ -11,7 +11,9 @@
 namespace tovrak::test {
 
 // Kernel handles open in this process (the shared helper also counts them under Wine).
-inline DWORD OpenHandleCount() { return HandleCount(); }
+inline DWORD OpenHandleCount() {
+    return HandleCount();
+}
 
 // Bytes allocated and not freed in every heap of this process.
 inline std::size_t HeapBytesInUse() {

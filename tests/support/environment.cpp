@@ -13,7 +13,9 @@ std::wstring ExecutableDirectory() {
     return path.substr(0, path.find_last_of(L"\\/"));
 }
 
-std::wstring ProgramPath(std::wstring_view fileName) { return ExecutableDirectory() + L"\\" + std::wstring(fileName); }
+std::wstring ProgramPath(std::wstring_view fileName) {
+    return ExecutableDirectory() + L"\\" + std::wstring(fileName);
+}
 
 std::wstring SourcePath(std::wstring_view relative) {
     // The source tree is on the Unix side; Wine shows the Unix root as drive Z:.
@@ -36,12 +38,17 @@ TempDirectory::TempDirectory() {
     }
 }
 
-TempDirectory::~TempDirectory() { RemoveTree(path_); }
+TempDirectory::~TempDirectory() {
+    RemoveTree(path_);
+}
 
-std::wstring TempDirectory::Join(std::wstring_view relative) const { return path_ + L"\\" + std::wstring(relative); }
+std::wstring TempDirectory::Join(std::wstring_view relative) const {
+    return path_ + L"\\" + std::wstring(relative);
+}
 
 bool WriteBytes(const std::wstring& path, std::string_view bytes) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
     return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
@@ -49,12 +56,14 @@ bool WriteBytes(const std::wstring& path, std::string_view bytes) {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile file(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     std::string bytes;
     if (!file) return bytes;
     char chunk[65536];
     DWORD read = 0;
-    while (::ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.append(chunk, read);
+    while (::ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
     return bytes;
 }
 
@@ -109,7 +118,8 @@ DWORD HandleCount() {
     std::vector<char> buffer(1 << 20);
     ULONG needed = 0;
     for (;;) {
-        const LONG status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        const LONG status =
+            query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
         if (status == 0) break;
         if (status != kInfoLengthMismatch || buffer.size() >= (64u << 20)) return 0;
         buffer.resize(buffer.size() * 2);
@@ -122,15 +132,17 @@ DWORD HandleCount() {
     return count;
 }
 
-DWORD GdiObjectCount() { return ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS); }
+DWORD GdiObjectCount() {
+    return ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+}
 
 bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments, DWORD flags) {
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-                          &startup, &info))
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                          nullptr, &startup, &info))
         return false;
     ::CloseHandle(info.hThread);
     process_ = info.hProcess;

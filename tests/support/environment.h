@@ -17,7 +17,7 @@ std::wstring SourcePath(std::wstring_view relative);
 
 // A fresh, empty folder under the temporary directory, removed with everything in it when destroyed.
 class TempDirectory {
-public:
+  public:
     TempDirectory();
     ~TempDirectory();
     TempDirectory(const TempDirectory&) = delete;
@@ -26,7 +26,7 @@ public:
     // path() + "\" + relative
     std::wstring Join(std::wstring_view relative) const;
 
-private:
+  private:
     std::wstring path_;
 };
 
@@ -42,7 +42,7 @@ DWORD GdiObjectCount();
 
 // A started process; terminated (if still running) and closed when destroyed.
 class ChildProcess {
-public:
+  public:
     ChildProcess() = default;
     // Starts `program` with `arguments` (the command line is "\"program\" arguments").
     bool Start(const std::wstring& program, const std::wstring& arguments, DWORD flags = 0);
@@ -55,7 +55,7 @@ public:
     DWORD Wait(DWORD milliseconds);
     void Terminate();
 
-private:
+  private:
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
 };

@@ -11,7 +11,9 @@ std::ostream& operator<<(std::ostream& out, const Rgb& colour) {
     return out << "rgb(" << colour.red << ", " << colour.green << ", " << colour.blue << ")";
 }
 
-Rgb FromColorref(COLORREF colour) { return {GetRValue(colour), GetGValue(colour), GetBValue(colour)}; }
+Rgb FromColorref(COLORREF colour) {
+    return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+}
 
 WindowCapture::WindowCapture(HWND window) {
     RECT client{};
@@ -82,7 +84,8 @@ bool WindowCapture::SaveBmp(const wchar_t* path) const {
 }
 
 bool Near(const Rgb& actual, const Rgb& expected, int tolerance) {
-    return std::abs(actual.red - expected.red) <= tolerance && std::abs(actual.green - expected.green) <= tolerance &&
+    return std::abs(actual.red - expected.red) <= tolerance &&
+           std::abs(actual.green - expected.green) <= tolerance &&
            std::abs(actual.blue - expected.blue) <= tolerance;
 }
 

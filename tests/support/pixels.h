@@ -19,7 +19,7 @@ std::ostream& operator<<(std::ostream& out, const Rgb& colour);
 Rgb FromColorref(COLORREF colour);
 
 class WindowCapture {
-public:
+  public:
     // Captures the client area of `window`.
     explicit WindowCapture(HWND window);
     int width() const { return width_; }
@@ -29,7 +29,7 @@ public:
     // Saves the capture as a 24-bit BMP (for looking at a failure).
     bool SaveBmp(const wchar_t* path) const;
 
-private:
+  private:
     int width_ = 0;
     int height_ = 0;
     std::vector<std::uint32_t> pixels_;

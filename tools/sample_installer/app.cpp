@@ -29,7 +29,8 @@ bool Signal(const std::wstring& name, const std::int32_t* status) {
         HANDLE pipe = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (pipe != INVALID_HANDLE_VALUE) {
             DWORD written = 0;
-            bool ok = !status || (::WriteFile(pipe, status, sizeof(*status), &written, nullptr) && written == 4);
+            bool ok =
+                !status || (::WriteFile(pipe, status, sizeof(*status), &written, nullptr) && written == 4);
             ::FlushFileBuffers(pipe);
             ::CloseHandle(pipe);
             return ok;
@@ -46,26 +47,27 @@ void SendStatus(const std::wstring& id, std::int32_t status) {
 
 LRESULT CALLBACK AppWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = ::BeginPaint(window, &paint);
-        RECT client;
-        ::GetClientRect(window, &client);
-        HBRUSH brush = ::CreateSolidBrush(RGB(0x21, 0x23, 0x28));
-        ::FillRect(dc, &client, brush);
-        ::DeleteObject(brush);
-        ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
-        ::DrawTextW(dc, L"Tovrak sample application", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        ::EndPaint(window, &paint);
-        return 0;
-    }
-    case WM_TIMER:
-        ::DestroyWindow(window);
-        return 0;
-    case WM_DESTROY:
-        ::PostQuitMessage(0);
-        return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = ::BeginPaint(window, &paint);
+            RECT client;
+            ::GetClientRect(window, &client);
+            HBRUSH brush = ::CreateSolidBrush(RGB(0x21, 0x23, 0x28));
+            ::FillRect(dc, &client, brush);
+            ::DeleteObject(brush);
+            ::SetBkMode(dc, TRANSPARENT);
+            ::SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
+            ::DrawTextW(dc, L"Tovrak sample application", -1, &client,
+                        DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+            ::EndPaint(window, &paint);
+            return 0;
+        }
+        case WM_TIMER:
+            ::DestroyWindow(window);
+            return 0;
+        case WM_DESTROY:
+            ::PostQuitMessage(0);
+            return 0;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);
 }

@@ -101,7 +101,7 @@ void ClickControl(HWND control) {
 }
 
 class Installer {
-public:
+  public:
     explicit Installer(Options options) : options_(std::move(options)) {}
 
     int Run() {
@@ -110,8 +110,8 @@ public:
         const uint32_t mode = options_.mode == Mode::Uninstall ? ShellModeUninstall
                               : options_.mode == Mode::Update  ? ShellModeUpdate
                                                                : ShellModeInstall;
-        window_ = ShellOpen(options_.assets.c_str(), options_.target.c_str(), L"Tovrak 示例", options_.font.c_str(),
-                            mode);
+        window_ = ShellOpen(options_.assets.c_str(), options_.target.c_str(), L"Tovrak 示例",
+                            options_.font.c_str(), mode);
         if (!window_) {
             Say(L"ShellOpen failed (assets in %ls)", options_.assets.c_str());
             return 1;
@@ -150,14 +150,15 @@ public:
         return exitCode_;
     }
 
-private:
+  private:
     enum class Phase { Idle, Running, Succeeded, Failed, Launching, Done };
 
     void ConfigureUpdateSurface() {
         // Another program leaves the surface's size beside a readiness marker; the shell reads both.
         const std::wstring directory = TempDirectory(L"TovrakSampleSurface");
         ::CreateDirectoryW(directory.c_str(), nullptr);
-        WriteAscii(directory + L"\\.ready.json", "{\"protocolVersion\":1,\"schemaVersion\":1,\"adapter\":\"json\"}");
+        WriteAscii(directory + L"\\.ready.json",
+                   "{\"protocolVersion\":1,\"schemaVersion\":1,\"adapter\":\"json\"}");
         WriteAscii(directory + L"\\data.json", "{\"schemaVersion\":1,\"width\":900,\"height\":560}\n");
         ShellConfigureUpdateSurface(directory.c_str(), L"");
         ShellConfigureUpdateSurfacePresentation(L"zh", 20);
@@ -173,35 +174,35 @@ private:
 
     void HandleCommand(int32_t command) {
         switch (command) {
-        case ShellCommandPrimaryAction:
-            if (phase_ == Phase::Idle || phase_ == Phase::Failed) {
-                StartInstallation();
-            } else if (phase_ == Phase::Succeeded) {
-                LaunchApplication();
+            case ShellCommandPrimaryAction:
+                if (phase_ == Phase::Idle || phase_ == Phase::Failed) {
+                    StartInstallation();
+                } else if (phase_ == Phase::Succeeded) {
+                    LaunchApplication();
+                }
+                break;
+            case ShellCommandClose:
+                Say(L"the user closed the installer");
+                exitCode_ = phase_ == Phase::Failed ? workerExit_ : 0;
+                finished_ = true;
+                break;
+            case ShellCommandOpenUserAgreement:
+                Say(L"would open the user agreement: https://example.invalid/tovrak/agreement");
+                break;
+            case ShellCommandOpenPrivacyPolicy:
+                Say(L"would open the privacy policy: https://example.invalid/tovrak/privacy");
+                break;
+            case ShellCommandOpenLogDirectory:
+                Say(L"would open the log directory: %ls", TempDirectory(L"TovrakSampleLogs").c_str());
+                break;
+            case ShellCommandDirectoryChanged: {
+                wchar_t directory[32768];
+                ShellOptions(directory, _countof(directory));
+                Say(L"installation directory changed to %ls", directory);
+                break;
             }
-            break;
-        case ShellCommandClose:
-            Say(L"the user closed the installer");
-            exitCode_ = phase_ == Phase::Failed ? workerExit_ : 0;
-            finished_ = true;
-            break;
-        case ShellCommandOpenUserAgreement:
-            Say(L"would open the user agreement: https://example.invalid/tovrak/agreement");
-            break;
-        case ShellCommandOpenPrivacyPolicy:
-            Say(L"would open the privacy policy: https://example.invalid/tovrak/privacy");
-            break;
-        case ShellCommandOpenLogDirectory:
-            Say(L"would open the log directory: %ls", TempDirectory(L"TovrakSampleLogs").c_str());
-            break;
-        case ShellCommandDirectoryChanged: {
-            wchar_t directory[32768];
-            ShellOptions(directory, _countof(directory));
-            Say(L"installation directory changed to %ls", directory);
-            break;
-        }
-        default:
-            break;
+            default:
+                break;
         }
     }
 
@@ -211,7 +212,8 @@ private:
         if (FindOwnedProcesses(directory.c_str(), nullptr, self, 0, 0) != 0) return true;
         Say(L"programs still run from %ls: asking them to close", directory.c_str());
         const bool terminate = options_.mode == Mode::Uninstall;
-        const uint32_t closed = CloseOwnedProcesses(directory.c_str(), terminate ? 1 : 0, self, 0, 0, 1, 3000);
+        const uint32_t closed =
+            CloseOwnedProcesses(directory.c_str(), terminate ? 1 : 0, self, 0, 0, 1, 3000);
         if (closed != 0 && closed != ERROR_FILE_NOT_FOUND) Say(L"CloseOwnedProcesses: %u", closed);
         return WaitOwnedProcessesExit(directory.c_str(), nullptr, self, 0, 0, 5000) == 1;
     }
@@ -230,10 +232,10 @@ private:
 
     void StartWorker() {
         const std::wstring worker = ExecutableDirectory() + L"\\sample_worker.exe";
-        const std::wstring arguments =
-            options_.mode == Mode::Uninstall
-                ? L"uninstall \"" + options_.target + L"\""
-                : L"install \"" + options_.payload + L"\" \"" + options_.manifest + L"\" \"" + options_.target + L"\"";
+        const std::wstring arguments = options_.mode == Mode::Uninstall
+                                           ? L"uninstall \"" + options_.target + L"\""
+                                           : L"install \"" + options_.payload + L"\" \"" + options_.manifest +
+                                                 L"\" \"" + options_.target + L"\"";
         // The autopilot slows the copy down so that the running screen can be seen.
         const std::wstring pace = options_.autopilot ? L" 250" : L"";
         const uint32_t started = ShellStartWorker(worker.c_str(), (arguments + pace).c_str());
@@ -245,7 +247,8 @@ private:
         phase_ = Phase::Running;
         percent_ = 0;
         Say(L"worker started");
-        const wchar_t* title = options_.mode == Mode::Uninstall ? L"正在卸载 Tovrak 示例" : L"正在安装 Tovrak 示例";
+        const wchar_t* title =
+            options_.mode == Mode::Uninstall ? L"正在卸载 Tovrak 示例" : L"正在安装 Tovrak 示例";
         ShellState(ShellStateRunning, 0, title, L"请稍候", L"", L"");
     }
 
@@ -253,27 +256,28 @@ private:
         wchar_t label[1024], text[1024];
         for (int32_t type; (type = ShellReadEvent(label, text, 1024)) != 0;) {
             switch (type) {
-            case sample::kEventProgress:
-                percent_ = _wtoi(text);
-                ShellProgress(percent_);
-                break;
-            case sample::kEventStage:
-                Say(L"stage %ls: %ls", label, text);
-                if (options_.mode != Mode::Update) ShellState(ShellStateRunning, percent_, StateTitle(), text, L"", L"");
-                break;
-            case sample::kEventFileCopied:
-                ++filesSeen_;
-                break;
-            case sample::kEventFailure:
-                lastFailure_ = text;
-                failureStage_ = label;
-                Say(L"failure at %ls: %ls", label, text);
-                break;
-            case sample::kEventFinished:
-                Say(L"worker finished: %ls files", text);
-                break;
-            default:
-                Say(L"event %d %ls %ls", type, label, text);
+                case sample::kEventProgress:
+                    percent_ = _wtoi(text);
+                    ShellProgress(percent_);
+                    break;
+                case sample::kEventStage:
+                    Say(L"stage %ls: %ls", label, text);
+                    if (options_.mode != Mode::Update)
+                        ShellState(ShellStateRunning, percent_, StateTitle(), text, L"", L"");
+                    break;
+                case sample::kEventFileCopied:
+                    ++filesSeen_;
+                    break;
+                case sample::kEventFailure:
+                    lastFailure_ = text;
+                    failureStage_ = label;
+                    Say(L"failure at %ls: %ls", label, text);
+                    break;
+                case sample::kEventFinished:
+                    Say(L"worker finished: %ls files", text);
+                    break;
+                default:
+                    Say(L"event %d %ls %ls", type, label, text);
             }
         }
     }
@@ -296,8 +300,8 @@ private:
                 system = lastFailure_.substr(first + 1, second - first - 1);
                 message = lastFailure_.substr(second + 1);
             }
-            ShowFailure(failureStage_.empty() ? L"worker" : failureStage_.c_str(), exit, _wtoi(system.c_str()),
-                        message.c_str());
+            ShowFailure(failureStage_.empty() ? L"worker" : failureStage_.c_str(), exit,
+                        _wtoi(system.c_str()), message.c_str());
             return;
         }
         phase_ = Phase::Succeeded;
@@ -315,12 +319,14 @@ private:
         if (exitCode_ == 0) exitCode_ = code;
         wchar_t systemText[512] = L"";
         if (systemError)
-            ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, systemError, 0,
-                             systemText, _countof(systemText), nullptr);
+            ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, systemError,
+                             0, systemText, _countof(systemText), nullptr);
         for (wchar_t* c = systemText; *c; ++c)
             if (*c == L'\r' || *c == L'\n') *c = L' ';
-        std::wstring diagnostics = std::wstring(L"失败阶段：") + StageName(stage) + L"\n错误码：" + std::to_wstring(code);
-        if (systemError) diagnostics += L"\n系统错误：Windows " + std::to_wstring(systemError) + L" " + systemText;
+        std::wstring diagnostics =
+            std::wstring(L"失败阶段：") + StageName(stage) + L"\n错误码：" + std::to_wstring(code);
+        if (systemError)
+            diagnostics += L"\n系统错误：Windows " + std::to_wstring(systemError) + L" " + systemText;
         diagnostics += std::wstring(L"\n说明：") + message;
         ShellState(ShellStateFailed, percent_, L"安装失败", message, L"重试", diagnostics.c_str());
         Say(L"failure screen: %ls", message);
@@ -330,8 +336,9 @@ private:
         static const struct {
             const wchar_t* key;
             const wchar_t* name;
-        } kNames[] = {{L"prepare", L"准备安装目录"}, {L"start", L"启动安装进程"}, {L"verify", L"校验安装包"},
-                      {L"validate", L"检查安装包结构"}, {L"copy", L"复制文件"},     {L"remove", L"删除文件"},
+        } kNames[] = {{L"prepare", L"准备安装目录"}, {L"start", L"启动安装进程"},
+                      {L"verify", L"校验安装包"},    {L"validate", L"检查安装包结构"},
+                      {L"copy", L"复制文件"},        {L"remove", L"删除文件"},
                       {L"launch", L"启动应用程序"}};
         for (const auto& entry : kNames)
             if (key == entry.key) return entry.name;
@@ -348,8 +355,8 @@ private:
             ShowFailure(L"launch", 3, listened, L"无法等待应用程序启动");
             return;
         }
-        std::wstring commandLine = L"\"" + application + L"\" --ready " + ready + L" --surface " + surface +
-                                   L" --status " + status;
+        std::wstring commandLine =
+            L"\"" + application + L"\" --ready " + ready + L" --surface " + surface + L" --status " + status;
         if (options_.autopilot) commandLine += L" --exit-after 1500";
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
@@ -400,7 +407,9 @@ private:
         const double now = NowMs();
         if (now < nextStepAt_) return;
         auto after = [&](double ms) { nextStepAt_ = now + ms; };
-        const wchar_t* prefix = options_.mode == Mode::Uninstall ? L"uninstall" : options_.mode == Mode::Update ? L"update" : L"install";
+        const wchar_t* prefix = options_.mode == Mode::Uninstall ? L"uninstall"
+                                : options_.mode == Mode::Update  ? L"update"
+                                                                 : L"install";
 
         if (options_.mode == Mode::Update) {
             if (step_ == 0) {
@@ -420,53 +429,53 @@ private:
         }
 
         switch (step_) {
-        case 0:
-            after(500);
-            ++step_;
-            break;
-        case 1:
-            Screenshot(std::wstring(prefix) + L"-idle");
-            ClickControl(::GetDlgItem(window_, 0x66));  // options
-            after(500);
-            ++step_;
-            break;
-        case 2:
-            Screenshot(std::wstring(prefix) + L"-options");
-            ClickControl(::GetDlgItem(window_, 0x65));  // primary
-            after(100);
-            ++step_;
-            break;
-        case 3:
-            if (phase_ == Phase::Running && percent_ >= 40) {
-                Screenshot(std::wstring(prefix) + L"-running");
+            case 0:
+                after(500);
                 ++step_;
-            } else if (phase_ == Phase::Succeeded || phase_ == Phase::Failed) {
+                break;
+            case 1:
+                Screenshot(std::wstring(prefix) + L"-idle");
+                ClickControl(::GetDlgItem(window_, 0x66));  // options
+                after(500);
                 ++step_;
-            } else if (phase_ == Phase::Idle && now - openedAt_ > 15000) {
-                Say(L"the primary button did not respond to the click");
-                exitCode_ = 1;
-                finished_ = true;
-            }
-            break;
-        case 4:
-            if (phase_ == Phase::Succeeded) {
-                after(300);
+                break;
+            case 2:
+                Screenshot(std::wstring(prefix) + L"-options");
+                ClickControl(::GetDlgItem(window_, 0x65));  // primary
+                after(100);
                 ++step_;
-            } else if (phase_ == Phase::Failed) {
-                FinishWithFailureShots(prefix);
-            }
-            break;
-        case 5:
-            Screenshot(std::wstring(prefix) + L"-done");
-            if (options_.mode == Mode::Install) {
-                ClickControl(::GetDlgItem(window_, 0x65));  // "立即体验" starts the application
-                ++step_;
-            } else {
-                finished_ = true;
-            }
-            break;
-        default:
-            break;
+                break;
+            case 3:
+                if (phase_ == Phase::Running && percent_ >= 40) {
+                    Screenshot(std::wstring(prefix) + L"-running");
+                    ++step_;
+                } else if (phase_ == Phase::Succeeded || phase_ == Phase::Failed) {
+                    ++step_;
+                } else if (phase_ == Phase::Idle && now - openedAt_ > 15000) {
+                    Say(L"the primary button did not respond to the click");
+                    exitCode_ = 1;
+                    finished_ = true;
+                }
+                break;
+            case 4:
+                if (phase_ == Phase::Succeeded) {
+                    after(300);
+                    ++step_;
+                } else if (phase_ == Phase::Failed) {
+                    FinishWithFailureShots(prefix);
+                }
+                break;
+            case 5:
+                Screenshot(std::wstring(prefix) + L"-done");
+                if (options_.mode == Mode::Install) {
+                    ClickControl(::GetDlgItem(window_, 0x65));  // "立即体验" starts the application
+                    ++step_;
+                } else {
+                    finished_ = true;
+                }
+                break;
+            default:
+                break;
         }
     }
 
@@ -534,12 +543,18 @@ Options ParseOptions(int argc, wchar_t** argv) {
             options.mode = std::wstring(value) == L"uninstall" ? Mode::Uninstall
                            : std::wstring(value) == L"update"  ? Mode::Update
                                                                : Mode::Install;
-        else if (name == L"--screenshots") options.screenshots = value;
-        else if (name == L"--assets") options.assets = value;
-        else if (name == L"--payload") options.payload = value;
-        else if (name == L"--manifest") options.manifest = value;
-        else if (name == L"--target") options.target = value;
-        else if (name == L"--font") options.font = value;
+        else if (name == L"--screenshots")
+            options.screenshots = value;
+        else if (name == L"--assets")
+            options.assets = value;
+        else if (name == L"--payload")
+            options.payload = value;
+        else if (name == L"--manifest")
+            options.manifest = value;
+        else if (name == L"--target")
+            options.target = value;
+        else if (name == L"--font")
+            options.font = value;
     }
     return options;
 }
@@ -547,8 +562,8 @@ Options ParseOptions(int argc, wchar_t** argv) {
 // The installer's window follows the monitor's DPI itself.
 void BecomeDpiAware() {
     using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
-    auto setContext = reinterpret_cast<SetContext>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    auto setContext = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
     if (!setContext || (!setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) &&
                         !setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE)))
         ::SetProcessDPIAware();

@@ -8,11 +8,11 @@ namespace sample {
 
 // Worker events (type 1, progress, is the library's own).
 enum EventType : std::uint32_t {
-    kEventProgress = 1,  // text: percentage
-    kEventStage = 2,     // label: stage key, text: what the user reads
+    kEventProgress = 1,    // text: percentage
+    kEventStage = 2,       // label: stage key, text: what the user reads
     kEventFileCopied = 3,  // text: relative path
-    kEventFailure = 4,   // label: stage key, text: "code|system error|message"
-    kEventFinished = 5,  // text: number of files installed
+    kEventFailure = 4,     // label: stage key, text: "code|system error|message"
+    kEventFinished = 5,    // text: number of files installed
 };
 
 // Worker exit codes.

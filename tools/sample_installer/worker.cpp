@@ -18,10 +18,13 @@
 
 namespace {
 
-void Stage(const wchar_t* key, const wchar_t* text) { ShellEmit(sample::kEventStage, key, text); }
+void Stage(const wchar_t* key, const wchar_t* text) {
+    ShellEmit(sample::kEventStage, key, text);
+}
 
 int Fail(const wchar_t* stage, int exitCode, DWORD systemError, const std::wstring& message) {
-    const std::wstring text = std::to_wstring(exitCode) + L"|" + std::to_wstring(systemError) + L"|" + message;
+    const std::wstring text =
+        std::to_wstring(exitCode) + L"|" + std::to_wstring(systemError) + L"|" + message;
     ShellEmit(sample::kEventFailure, stage, text.c_str());
     return exitCode;
 }
@@ -82,14 +85,17 @@ int Install(const std::wstring& payload, const std::wstring& manifest, const std
             return Fail(L"copy", sample::kWorkerCopyFailed, ::GetLastError(), directory);
 
     ULONGLONG total = 0, copied = 0;
-    for (const PayloadFile& file : files) total += file.size;
+    for (const PayloadFile& file : files)
+        total += file.size;
     for (const PayloadFile& file : files) {
-        if (!::CopyFileW((payload + L"\\" + file.relative).c_str(), (target + L"\\" + file.relative).c_str(), FALSE))
+        if (!::CopyFileW((payload + L"\\" + file.relative).c_str(), (target + L"\\" + file.relative).c_str(),
+                         FALSE))
             return Fail(L"copy", sample::kWorkerCopyFailed, ::GetLastError(), file.relative);
         copied += file.size;
         ::Sleep(g_pauseMs);
         ShellEmit(sample::kEventFileCopied, L"file", file.relative.c_str());
-        const int share = total ? static_cast<int>(copied * (sample::kCopyEnd - sample::kVerifyEnd) / total) : 0;
+        const int share =
+            total ? static_cast<int>(copied * (sample::kCopyEnd - sample::kVerifyEnd) / total) : 0;
         ShellEmit(sample::kEventProgress, L"progress", std::to_wstring(sample::kVerifyEnd + share).c_str());
     }
     ShellEmit(sample::kEventProgress, L"progress", std::to_wstring(sample::kCopyEnd).c_str());
@@ -112,7 +118,8 @@ int Uninstall(const std::wstring& target) {
         ::Sleep(g_pauseMs);
         ShellEmit(sample::kEventProgress, L"progress", std::to_wstring(done * 100 / files.size()).c_str());
     }
-    for (auto it = directories.rbegin(); it != directories.rend(); ++it) ::RemoveDirectoryW((target + L"\\" + *it).c_str());
+    for (auto it = directories.rbegin(); it != directories.rend(); ++it)
+        ::RemoveDirectoryW((target + L"\\" + *it).c_str());
     ::RemoveDirectoryW(target.c_str());
     Stage(L"done", L"卸载完成");
     ShellEmit(sample::kEventFinished, L"files", std::to_wstring(files.size()).c_str());
