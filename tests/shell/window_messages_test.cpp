@@ -89,30 +89,67 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 }
 
 // Answers the folder browser from another thread, as a user would: waits for the dialog that the
-// shell window owns, lets it settle on its start folder, then presses OK or Cancel.
+// shell window owns and for its tree to settle on `settleOn` (the last part of the start folder),
+// then presses OK or Cancel.
 class BrowserResponder {
   public:
-    BrowserResponder(HWND owner, int button) : owner_(owner), button_(button), thread_([this] { Run(); }) {}
+    BrowserResponder(HWND owner, int button, std::wstring settleOn = L"")
+        : owner_(owner), button_(button), settleOn_(std::move(settleOn)), thread_([this] { Run(); }) {}
     ~BrowserResponder() { thread_.join(); }
     bool answered() const { return answered_; }
 
   private:
+    static BOOL CALLBACK TakeTree(HWND child, LPARAM found) {
+        wchar_t name[32] = {};
+        ::GetClassNameW(child, name, 32);
+        if (std::wstring(name) != WC_TREEVIEWW) return TRUE;
+        *reinterpret_cast<HWND*>(found) = child;
+        return FALSE;
+    }
+    static HWND FindTree(HWND dialog) {
+        HWND tree = nullptr;
+        ::EnumChildWindows(dialog, TakeTree, reinterpret_cast<LPARAM>(&tree));
+        return tree;
+    }
+    static std::wstring SelectedText(HWND tree) {
+        wchar_t text[MAX_PATH] = {};
+        TVITEMW item{};
+        item.mask = TVIF_TEXT;
+        item.hItem = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        item.pszText = text;
+        item.cchTextMax = MAX_PATH;
+        if (!item.hItem || !::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+            return L"";
+        return text;
+    }
+    HWND FindDialog() const {
+        HWND dialog = nullptr;
+        while ((dialog = ::FindWindowExW(nullptr, dialog, L"#32770", nullptr)))
+            if (::GetWindow(dialog, GW_OWNER) == owner_ && ::IsWindowVisible(dialog)) return dialog;
+        return nullptr;
+    }
     void Run() {
-        for (int attempt = 0; attempt < 200 && !answered_; ++attempt) {
+        HWND dialog = nullptr;
+        for (int attempt = 0; attempt < 200 && !dialog; ++attempt) {
             ::Sleep(50);
-            HWND dialog = nullptr;
-            while ((dialog = ::FindWindowExW(nullptr, dialog, L"#32770", nullptr))) {
-                if (::GetWindow(dialog, GW_OWNER) != owner_ || !::IsWindowVisible(dialog)) continue;
-                ::Sleep(300);
-                ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED),
-                               reinterpret_cast<LPARAM>(::GetDlgItem(dialog, button_)));
-                answered_ = true;
-                break;
-            }
+            dialog = FindDialog();
         }
+        if (!dialog) return;
+        // The tree fills and expands towards the start folder while the dialog already shows.
+        const HWND tree = FindTree(dialog);
+        for (int attempt = 0; attempt < 100 && tree && !settleOn_.empty(); ++attempt) {
+            if (::CompareStringOrdinal(SelectedText(tree).c_str(), -1, settleOn_.c_str(), -1, TRUE) ==
+                CSTR_EQUAL)
+                break;
+            ::Sleep(50);
+        }
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, button_)));
+        answered_ = true;
     }
     HWND owner_;
     int button_;
+    std::wstring settleOn_;
     std::atomic<bool> answered_{false};
     std::thread thread_;
 };
@@ -385,7 +422,7 @@ TEST(ShellFolderBrowser, TakesTheChosenFolderAndIgnoresACancel) {
     ASSERT_TRUE(session);
     ASSERT_EQ(::ShellShow(), 0u);
     {
-        BrowserResponder responder(session.window(), IDOK);
+        BrowserResponder responder(session.window(), IDOK, temp.path().substr(temp.path().rfind(L'\\') + 1));
         Command(g_shell->browseButton);  // returns when the dialog closes
     }
     // The browser opened on the nearest existing folder and OK took that one.
