@@ -132,4 +132,19 @@ class SelectGuard {
     HGDIOBJ previous_;
 };
 
+// Saves a DC's state for the lifetime of the guard.
+class SavedDcState {
+  public:
+    explicit SavedDcState(HDC dc) noexcept : dc_(dc), state_(::SaveDC(dc)) {}
+    SavedDcState(const SavedDcState&) = delete;
+    SavedDcState& operator=(const SavedDcState&) = delete;
+    ~SavedDcState() {
+        if (state_) ::RestoreDC(dc_, state_);
+    }
+
+  private:
+    HDC dc_;
+    int state_;
+};
+
 }  // namespace tovrak

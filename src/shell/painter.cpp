@@ -95,21 +95,6 @@ void ComposeButton(HDC backBuffer, const ShellContext& shell, HWND button) {
     ::BitBlt(backBuffer, placement.left, placement.top, width, height, itemDc.get(), 0, 0, SRCCOPY);
 }
 
-// Restores a DC's state saved when it was made.
-class SavedDcState {
-  public:
-    explicit SavedDcState(HDC dc) noexcept : dc_(dc), saved_(::SaveDC(dc)) {}
-    SavedDcState(const SavedDcState&) = delete;
-    SavedDcState& operator=(const SavedDcState&) = delete;
-    ~SavedDcState() {
-        if (saved_) ::RestoreDC(dc_, saved_);
-    }
-
-  private:
-    HDC dc_;
-    int saved_;
-};
-
 }  // namespace
 
 void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {

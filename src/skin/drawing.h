@@ -5,6 +5,7 @@
 
 #include "common/colours.h"
 #include "common/gdiplus.h"
+#include "common/unique_handle.h"
 #include "common/wide_string.h"
 
 namespace tovrak::skin {
@@ -66,21 +67,6 @@ inline WideString WindowText(HWND window) {
     text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
     return text;
 }
-
-// Saves a DC's state for the lifetime of the guard.
-class SavedDcState {
-  public:
-    explicit SavedDcState(HDC dc) noexcept : dc_(dc), state_(::SaveDC(dc)) {}
-    SavedDcState(const SavedDcState&) = delete;
-    SavedDcState& operator=(const SavedDcState&) = delete;
-    ~SavedDcState() {
-        if (state_) ::RestoreDC(dc_, state_);
-    }
-
-  private:
-    HDC dc_;
-    int state_;
-};
 
 // BeginPaint/EndPaint for the lifetime of the guard.
 class PaintScope {
