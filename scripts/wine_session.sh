@@ -24,6 +24,12 @@ start_wine_session() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # The virtual display runs no window manager: windows that Wine lets a manager handle would make
+  # it wait (up to 2 s) for a manager's answer on every unmap.
+  if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wineserver -w
+  fi
   if [ "$dpi" != 96 ]; then
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
     wineserver -w
