@@ -112,21 +112,21 @@ class BrowserResponder {
             if (::GetWindow(dialog, GW_OWNER) == owner_ && ::IsWindowVisible(dialog)) return dialog;
         return nullptr;
     }
+    bool Settled(HWND dialog) const {
+        if (settleOn_.empty()) return true;
+        const HWND tree = FindTree(dialog);
+        return tree && ::CompareStringOrdinal(SelectedText(tree).c_str(), -1, settleOn_.c_str(), -1, TRUE) ==
+                           CSTR_EQUAL;
+    }
     void Run() {
+        // The dialog shows before its tree has filled and expanded towards the start folder.
         HWND dialog = nullptr;
-        for (int attempt = 0; attempt < 200 && !dialog; ++attempt) {
+        for (int attempt = 0; attempt < 300; ++attempt) {
             ::Sleep(50);
-            dialog = FindDialog();
+            if (!dialog) dialog = FindDialog();
+            if (dialog && Settled(dialog)) break;
         }
         if (!dialog) return;
-        // The tree fills and expands towards the start folder while the dialog already shows.
-        const HWND tree = FindTree(dialog);
-        for (int attempt = 0; attempt < 100 && tree && !settleOn_.empty(); ++attempt) {
-            if (::CompareStringOrdinal(SelectedText(tree).c_str(), -1, settleOn_.c_str(), -1, TRUE) ==
-                CSTR_EQUAL)
-                break;
-            ::Sleep(50);
-        }
         ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED),
                        reinterpret_cast<LPARAM>(::GetDlgItem(dialog, button_)));
         answered_ = true;
