@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "bench_timing.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -17,24 +19,6 @@
 namespace {
 
 constexpr double kFrameUs = 16700.0;
-
-double MedianMicroseconds(const std::function<void(int)>& call, int samples) {
-    LARGE_INTEGER frequency{};
-    ::QueryPerformanceFrequency(&frequency);
-    for (int i = 0; i < 4; ++i)
-        call(i);
-    std::vector<double> times;
-    for (int i = 0; i < samples; ++i) {
-        LARGE_INTEGER start{}, end{};
-        ::QueryPerformanceCounter(&start);
-        call(i);
-        ::QueryPerformanceCounter(&end);
-        times.push_back(1e6 * static_cast<double>(end.QuadPart - start.QuadPart) /
-                        static_cast<double>(frequency.QuadPart));
-    }
-    std::nth_element(times.begin(), times.begin() + samples / 2, times.end());
-    return times[samples / 2];
-}
 
 void Report(const char* what, double median) {
     std::printf("%-40s median %9.1f us  = %6.2f x a 16.7 ms frame\n", what, median, median / kFrameUs);
@@ -54,12 +38,12 @@ int wmain() {
     const HWND window = session.window();
 
     Report("press or release of the primary button",
-           MedianMicroseconds([&](int i) { ::SendMessageW(shell.primaryButton, BM_SETSTATE, i % 2 == 0, 0); },
-                              200));
+           tovrak::bench::MedianMicroseconds(
+               [&](int i) { ::SendMessageW(shell.primaryButton, BM_SETSTATE, i % 2 == 0, 0); }, 200));
     Report("focus moved between two buttons",
-           MedianMicroseconds(
+           tovrak::bench::MedianMicroseconds(
                [&](int i) { ::SetFocus(i % 2 == 0 ? shell.optionsButton : shell.primaryButton); }, 200));
-    Report("agreement box ticked or cleared", MedianMicroseconds(
+    Report("agreement box ticked or cleared", tovrak::bench::MedianMicroseconds(
                                                   [&](int) {
                                                       ::SendMessageW(
                                                           window, WM_COMMAND, 0x68,
@@ -68,7 +52,7 @@ int wmain() {
                                                   200));
     RECT place{};
     ::GetWindowRect(window, &place);
-    Report("DPI change, 96 <-> 144", MedianMicroseconds(
+    Report("DPI change, 96 <-> 144", tovrak::bench::MedianMicroseconds(
                                          [&](int i) {
                                              const WORD dpi = i % 2 == 0 ? 144 : 96;
                                              ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),

@@ -4,6 +4,8 @@
 // its own bound of about 8 ms. The window is shown, as in a real installation.
 
 #include <windows.h>
+
+#include "bench_timing.h"
 #include <dwmapi.h>
 
 #include <algorithm>
@@ -24,22 +26,7 @@ constexpr double kUnchangedLayoutGoalUs = 200.0;
 constexpr double kPollBoundUs = 8000.0;
 
 double MedianMicroseconds(const std::function<void(int)>& call, int samples = kSamples) {
-    LARGE_INTEGER frequency{};
-    ::QueryPerformanceFrequency(&frequency);
-    for (int i = 0; i < 10; ++i)
-        call(i);
-    std::vector<double> times;
-    times.reserve(samples);
-    for (int i = 0; i < samples; ++i) {
-        LARGE_INTEGER start{}, end{};
-        ::QueryPerformanceCounter(&start);
-        call(i);
-        ::QueryPerformanceCounter(&end);
-        times.push_back(1e6 * static_cast<double>(end.QuadPart - start.QuadPart) /
-                        static_cast<double>(frequency.QuadPart));
-    }
-    std::nth_element(times.begin(), times.begin() + samples / 2, times.end());
-    return times[samples / 2];
+    return tovrak::bench::MedianMicroseconds(call, samples, 10);
 }
 
 void Report(const char* what, double median, const char* against, double reference) {
