@@ -1,15 +1,11 @@
 // The rules a listed path obeys: it must name a file that a Windows file system can hold under exactly
 // that name, below the payload directory, and nothing else (no device, no stream, no way upwards).
 
+#include "common/ordinal_text.h"
 #include "integrity/manifest.h"
 
 namespace tovrak {
 namespace {
-
-bool EqualsIgnoringCase(std::wstring_view left, std::wstring_view right) noexcept {
-    return ::CompareStringOrdinal(left.data(), static_cast<int>(left.size()), right.data(),
-                                  static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
-}
 
 bool IsForbiddenUnit(wchar_t unit) noexcept {
     if (unit < 0x20) return true;
@@ -32,15 +28,16 @@ bool IsForbiddenUnit(wchar_t unit) noexcept {
 // The superscript digits count because the system treats COM¹ like COM1.
 bool IsReservedBaseName(std::wstring_view base) noexcept {
     if (base.size() == 3) {
-        return EqualsIgnoringCase(base, L"CON") || EqualsIgnoringCase(base, L"PRN") ||
-               EqualsIgnoringCase(base, L"AUX") || EqualsIgnoringCase(base, L"NUL");
+        return OrdinalEqualsIgnoringCase(base, L"CON") || OrdinalEqualsIgnoringCase(base, L"PRN") ||
+               OrdinalEqualsIgnoringCase(base, L"AUX") || OrdinalEqualsIgnoringCase(base, L"NUL");
     }
     if (base.size() == 4) {
         const wchar_t last = base[3];
         const bool deviceDigit =
             (last >= L'1' && last <= L'9') || last == 0x00B9 || last == 0x00B2 || last == 0x00B3;
         const std::wstring_view stem = base.substr(0, 3);
-        return deviceDigit && (EqualsIgnoringCase(stem, L"COM") || EqualsIgnoringCase(stem, L"LPT"));
+        return deviceDigit &&
+               (OrdinalEqualsIgnoringCase(stem, L"COM") || OrdinalEqualsIgnoringCase(stem, L"LPT"));
     }
     return false;
 }

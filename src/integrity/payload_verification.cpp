@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/export_guard.h"
+#include "common/ordinal_text.h"
 #include "integrity/directory_pins.h"
 #include "integrity/manifest.h"
 #include "integrity/payload_file.h"
@@ -26,9 +27,7 @@ struct PendingDirectory {
 
 bool IsToleratedTopLevelName(std::wstring_view name) noexcept {
     for (const std::wstring_view tolerated : kToleratedTopLevelFiles) {
-        if (::CompareStringOrdinal(name.data(), static_cast<int>(name.size()), tolerated.data(),
-                                   static_cast<int>(tolerated.size()), TRUE) == CSTR_EQUAL)
-            return true;
+        if (OrdinalEqualsIgnoringCase(name, tolerated)) return true;
     }
     return false;
 }

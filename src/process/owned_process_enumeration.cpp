@@ -7,7 +7,7 @@
 
 #include "common/export_guard.h"
 #include "common/unique_handle.h"
-#include "process/ordinal_text.h"
+#include "common/ordinal_text.h"
 #include "process/owner_prefix.h"
 #include "process/process_access.h"
 #include "tovrak/renderer.h"

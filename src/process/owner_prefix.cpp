@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ordinal_text.h"
+
 namespace tovrak {
 
 namespace {
@@ -13,8 +15,7 @@ constexpr std::wstring_view kLongPathPrefix = L"\\\\?\\";
 
 bool HasLongUncPrefix(std::wstring_view text) {
     return text.size() >= kLongUncPrefix.size() &&
-           ::CompareStringOrdinal(text.data(), static_cast<int>(kLongUncPrefix.size()), kLongUncPrefix.data(),
-                                  static_cast<int>(kLongUncPrefix.size()), TRUE) == CSTR_EQUAL;
+           OrdinalEqualsIgnoringCase(text.substr(0, kLongUncPrefix.size()), kLongUncPrefix);
 }
 
 bool IsSeparator(wchar_t c) {

@@ -1,7 +1,7 @@
 #include "process/process_identity.h"
 
 #include "common/unique_handle.h"
-#include "process/ordinal_text.h"
+#include "common/ordinal_text.h"
 #include "process/process_access.h"
 
 namespace tovrak {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ordinal_text.h"
 #include "common/unique_handle.h"
 #include "common/wide_string.h"
 #include "integrity/directory_pins.h"
@@ -39,14 +40,9 @@ constexpr DWORD kProgressPeriodMs = 250;
 constexpr std::wstring_view kToleratedTopLevelFiles[] = {L".aid-prepared-receipt",
                                                          L"installer-legacy-channel.json"};
 
-bool EqualsIgnoringCase(std::wstring_view left, std::wstring_view right) {
-    return ::CompareStringOrdinal(left.data(), static_cast<int>(left.size()), right.data(),
-                                  static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
-}
-
 bool IsToleratedTopLevelName(std::wstring_view name) {
     for (const std::wstring_view tolerated : kToleratedTopLevelFiles)
-        if (EqualsIgnoringCase(name, tolerated)) return true;
+        if (OrdinalEqualsIgnoringCase(name, tolerated)) return true;
     return false;
 }
 
@@ -375,8 +371,8 @@ int Run(const Options& options) {
     }
     const WideString manifest = FullPath(options.manifest);
     const WideString inside = JoinPath(root, L"");
-    if (manifest.empty() ||
-        (manifest.size() > inside.size() && EqualsIgnoringCase(manifest.substr(0, inside.size()), inside))) {
+    if (manifest.empty() || (manifest.size() > inside.size() &&
+                             OrdinalEqualsIgnoringCase(manifest.substr(0, inside.size()), inside))) {
         messages.Line(L"refused: the manifest \"" + options.manifest +
                       L"\" must lie outside the payload directory, where it would be an unlisted file");
         return kRefused;
