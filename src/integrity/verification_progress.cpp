@@ -3,11 +3,10 @@
 #include <cwchar>
 
 #include "tovrak/renderer.h"
+#include "worker/worker_event.h"
 
 namespace tovrak {
 namespace {
-
-constexpr std::uint32_t kProgressEventType = 1;
 
 // Process-wide, unsynchronised: one verification at a time per process.
 std::int32_t rangeStart = -1;

@@ -11,7 +11,6 @@ namespace tovrak {
 namespace {
 
 constexpr DWORD kReadBlockBytes = 8192;
-constexpr std::uint32_t kLastEventType = 10;
 
 // Appends to the buffer what the pipe holds now, at most one block. Only bytes that are already
 // waiting are read, so this never blocks.
@@ -37,7 +36,7 @@ void DrainWaitingBytes(ShellContext& context) noexcept {
 
 bool IsValidRecord(const WorkerEvent& record, std::uint32_t eventsTaken) noexcept {
     return eventsTaken <= kWorkerEventLimit && record.magic == kWorkerEventMagic && record.type >= 1 &&
-           record.type <= kLastEventType && record.label[kWorkerEventTextUnits - 1] == L'\0' &&
+           record.type <= kLastWorkerEventType && record.label[kWorkerEventTextUnits - 1] == L'\0' &&
            record.text[kWorkerEventTextUnits - 1] == L'\0';
 }
 

@@ -15,9 +15,6 @@ namespace {
 std::int32_t lastProgressValue = -1;
 std::uint32_t recordsWritten = 0;
 
-constexpr std::uint32_t kProgressEventType = 1;
-constexpr std::uint32_t kLastEventType = 10;
-
 void CopyEventText(std::wstring_view source, wchar_t (&destination)[kWorkerEventTextUnits]) noexcept {
     // The field is zeroed beforehand, so the terminator and the unit 1023 are already 0.
     const std::size_t count =
@@ -32,7 +29,7 @@ extern "C" int32_t __stdcall ShellEmit(uint32_t type, const wchar_t* label, cons
     using namespace tovrak;
     const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
     if (output == nullptr || output == INVALID_HANDLE_VALUE) return 0;
-    if (type < 1 || type > kLastEventType || ::GetFileType(output) != FILE_TYPE_PIPE) return 0;
+    if (type < 1 || type > kLastWorkerEventType || ::GetFileType(output) != FILE_TYPE_PIPE) return 0;
 
     const std::wstring_view labelText = ArgumentText(label);
     const std::wstring_view bodyText = ArgumentText(text);

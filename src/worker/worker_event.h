@@ -11,6 +11,9 @@ namespace tovrak {
 constexpr std::uint32_t kWorkerEventMagic = 0x54564931;  // "TVI1" as a big-endian four-character code
 constexpr std::size_t kWorkerEventTextUnits = 1024;
 constexpr std::uint32_t kWorkerEventLimit = 512;  // records per worker
+// Record types run from 1 to kLastWorkerEventType; type 1 carries a progress value as its text.
+constexpr std::uint32_t kProgressEventType = 1;
+constexpr std::uint32_t kLastWorkerEventType = 10;
 
 #pragma pack(push, 1)
 struct WorkerEvent {
