@@ -7,9 +7,7 @@
 namespace tovrak {
 
 bool StillSameProcess(HANDLE process, const OwnedProcessRecord& record) {
-    if (::WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return false;
-    DWORD exitCode = 0;
-    if (::GetExitCodeProcess(process, &exitCode) && exitCode != STILL_ACTIVE) return false;
+    if (!IsStillRunning(process)) return false;
     WideString imagePath;
     if (!QueryProcessImagePath(process, imagePath) || !OrdinalEqualsIgnoringCase(imagePath, record.imagePath))
         return false;
