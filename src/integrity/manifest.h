@@ -23,6 +23,11 @@ constexpr std::size_t kManifestPathMaxUnits = 32760;
 constexpr std::size_t kManifestComponentMaxUnits = 255;
 constexpr std::size_t kManifestMaxComponents = 64;
 
+// Limits of the tree on disk, which the manifest writer enforces as well so that it never writes a
+// manifest whose payload the verifier rejects.
+constexpr std::uint32_t kPayloadMaxWalkEntries = 200001;  // files and directories below the payload
+constexpr int kPayloadMaxDirectoryDepth = 63;             // directory levels below the payload
+
 struct ManifestEntry {
     std::array<std::uint8_t, 32> digest{};
     std::uint64_t size = 0;
@@ -65,6 +70,9 @@ bool ParseManifest(std::string_view bytes, PayloadManifest& manifest);
 
 // Checks one relative path written with "/" separators and gives its key (the same path with "\").
 bool ParseManifestPath(std::string_view utf8Path, WideString& key);
+
+// Files the installer may leave at the top of a payload without listing them; never read unless listed.
+bool IsToleratedTopLevelName(std::wstring_view name) noexcept;
 
 // The entry of `key` in any letter case, or null.
 ManifestEntry* FindManifestEntry(PayloadManifest& manifest, const WideString& key);

@@ -7,6 +7,9 @@
 namespace tovrak {
 namespace {
 
+constexpr std::wstring_view kToleratedTopLevelFiles[] = {L".aid-prepared-receipt",
+                                                         L"installer-legacy-channel.json"};
+
 bool IsForbiddenUnit(wchar_t unit) noexcept {
     if (unit < 0x20) return true;
     switch (unit) {
@@ -51,6 +54,12 @@ bool IsAcceptableComponent(std::wstring_view component) noexcept {
 }
 
 }  // namespace
+
+bool IsToleratedTopLevelName(std::wstring_view name) noexcept {
+    for (const std::wstring_view tolerated : kToleratedTopLevelFiles)
+        if (OrdinalEqualsIgnoringCase(name, tolerated)) return true;
+    return false;
+}
 
 bool ParseManifestPath(std::string_view utf8Path, WideString& key) {
     if (utf8Path.empty() || utf8Path.size() > kManifestPathMaxBytes) return false;

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "common/export_guard.h"
-#include "common/ordinal_text.h"
 #include "integrity/directory_pins.h"
 #include "integrity/manifest.h"
 #include "integrity/payload_file.h"
@@ -13,24 +12,10 @@
 namespace tovrak {
 namespace {
 
-constexpr std::uint32_t kMaxWalkEntries = 200001;
-constexpr int kMaxPushDepth = 62;  // so that directories reach at most 63 levels below the payload
-
-// Files the installer may leave at the top of a payload without listing them; never read unless listed.
-constexpr std::wstring_view kToleratedTopLevelFiles[] = {L".aid-prepared-receipt",
-                                                         L"installer-legacy-channel.json"};
-
 struct PendingDirectory {
     WideString relativeDir;
     int depth;
 };
-
-bool IsToleratedTopLevelName(std::wstring_view name) noexcept {
-    for (const std::wstring_view tolerated : kToleratedTopLevelFiles) {
-        if (OrdinalEqualsIgnoringCase(name, tolerated)) return true;
-    }
-    return false;
-}
 
 // Clears the progress range however the walk ends, once it has begun.
 class ProgressRangeScope {
@@ -76,7 +61,7 @@ class PayloadWalk {
     }
 
     int VisitEntry(const PendingDirectory& directory, std::wstring_view name, DWORD attributes) {
-        if (++entriesSeen_ > kMaxWalkEntries) return kTreeMismatch;
+        if (++entriesSeen_ > kPayloadMaxWalkEntries) return kTreeMismatch;
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return kTreeMismatch;
 
         const bool top = directory.relativeDir.empty();
@@ -87,7 +72,7 @@ class PayloadWalk {
         const bool isDirectory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         const bool tolerated = top && IsToleratedTopLevelName(name);
         if (isDirectory) {
-            if (tolerated || directory.depth > kMaxPushDepth) return kTreeMismatch;
+            if (tolerated || directory.depth + 1 > kPayloadMaxDirectoryDepth) return kTreeMismatch;
             stack_.push_back({std::move(childRel), directory.depth + 1});
             return kVerified;
         }

@@ -32,19 +32,8 @@ using namespace tovrak;
 
 enum ExitCode : int { kWritten = 0, kUsage = 1, kRefused = 2, kFailed = 3, kNotVerified = 4 };
 
-// The verifier's limits, which the writer enforces so that it never writes a manifest that fails.
-constexpr std::uint32_t kMaxWalkEntries = 200001;
-constexpr int kMaxDirectoryDepth = 63;
 constexpr DWORD kProgressDelayMs = 1000;  // runs shorter than this show no progress at all
 constexpr DWORD kProgressPeriodMs = 250;
-constexpr std::wstring_view kToleratedTopLevelFiles[] = {L".aid-prepared-receipt",
-                                                         L"installer-legacy-channel.json"};
-
-bool IsToleratedTopLevelName(std::wstring_view name) {
-    for (const std::wstring_view tolerated : kToleratedTopLevelFiles)
-        if (OrdinalEqualsIgnoringCase(name, tolerated)) return true;
-    return false;
-}
 
 // Messages go to standard error: as UTF-16 to a console, as UTF-8 to anything else.
 class Messages {
@@ -150,7 +139,7 @@ class PayloadLister {
                 if (name == L"." || name == L"..") continue;
                 const WideString relative =
                     top ? WideString(name) : directory.relative + L"\\" + WideString(name);
-                if (++entries > kMaxWalkEntries)
+                if (++entries > kPayloadMaxWalkEntries)
                     return Fail(kRefused, L"the payload holds more than 200001 files and directories");
                 if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
                     return Fail(
@@ -166,7 +155,7 @@ class PayloadLister {
                     if (tolerated)
                         return Fail(kRefused,
                                     L"\"" + Shown(relative) + L"\" at the top of the payload must be a file");
-                    if (directory.depth + 1 > kMaxDirectoryDepth)
+                    if (directory.depth + 1 > kPayloadMaxDirectoryDepth)
                         return Fail(kRefused, L"the directory \"" + Shown(relative) +
                                                   L"\" lies more than 63 levels below the payload directory");
                     stack.push_back({relative, directory.depth + 1});
