@@ -47,11 +47,11 @@ int VerifyPayloadFile(ManifestEntry* entry, const WideString& fullPath, HashCont
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return kTreeMismatch;
         // A directory cannot be opened as a file at all (access denied): it is no plain file, not an I/O
         // fault.
+        if (error != ERROR_ACCESS_DENIED) return kVerificationIoFailure;
         const DWORD attributes = ::GetFileAttributesW(longPath.c_str());
-        if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return kTreeMismatch;
-        return kVerificationIoFailure;
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                   ? kTreeMismatch
+                   : kVerificationIoFailure;
     }
     DWORD attributes = 0;
     if (::GetFileType(file.get()) != FILE_TYPE_DISK || !QueryHandleAttributes(file.get(), attributes) ||
