@@ -22,6 +22,7 @@
 #include "common/unique_handle.h"
 #include "common/wide_string.h"
 #include "integrity/directory_pins.h"
+#include "integrity/handle_attributes.h"
 #include "integrity/manifest.h"
 #include "integrity/sha256.h"
 #include "tovrak/renderer.h"
@@ -247,9 +248,9 @@ int HashFiles(const FileTable& files, std::uint64_t totalBytes, std::string& man
                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!handle) return fail(L"cannot open");
-        BY_HANDLE_FILE_INFORMATION information;
-        if (!::GetFileInformationByHandle(handle.get(), &information) ||
-            (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        DWORD attributes = 0;
+        if (!QueryHandleAttributes(handle.get(), attributes) ||
+            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
             return fail(L"not a plain file:");
         UniqueCngHash hash;
         if (!BCRYPT_SUCCESS(
