@@ -9,12 +9,8 @@
 namespace tovrak {
 namespace {
 
-constexpr Argb kFaceColour = MakeArgb(0xFF, 30, 32, 38);
-constexpr Argb kPanelColour = MakeArgb(0xFF, 33, 35, 40);
 constexpr COLORREF kHeadlineColour = RGB(255, 255, 255);
 constexpr COLORREF kStatusColour = RGB(188, 188, 190);
-// The options panel starts this many units from the top.
-constexpr int kPanelTopUnits = 494;
 constexpr int kDesignWidthUnits = 700;
 
 constexpr int kStateIdle = 0;
@@ -26,14 +22,6 @@ constexpr UINT kSingleLine = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFI
 
 bool HasVisibleStyle(HWND control) noexcept {
     return control && (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-// A child's window rectangle in the shell window's client coordinates.
-RECT ClientPlacement(HWND window, HWND control) noexcept {
-    RECT placement{};
-    ::GetWindowRect(control, &placement);
-    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&placement), 2);
-    return placement;
 }
 
 void PaintFaceImages(GraphicsTarget& target, const ShellContext& shell) {

@@ -8,10 +8,6 @@
 namespace tovrak {
 namespace {
 
-constexpr int kPanelTopUnits = 494;
-constexpr COLORREF kFaceFallback = RGB(30, 32, 38);
-constexpr COLORREF kPanelFallback = RGB(33, 35, 40);
-constexpr Argb kPanelColour = MakeArgb(0xFF, 33, 35, 40);
 constexpr Argb kBrowseFill = MakeArgb(0xFF, 26, 28, 34);
 constexpr COLORREF kBrowseBorder = RGB(51, 53, 64);
 
@@ -85,9 +81,7 @@ BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept {
     const int width = drawItem.rcItem.right;
     const int height = drawItem.rcItem.bottom;
 
-    RECT placement{};
-    ::GetWindowRect(button, &placement);
-    ::MapWindowPoints(nullptr, shell->window, reinterpret_cast<POINT*>(&placement), 2);
+    const RECT placement = ClientPlacement(shell->window, button);
     const bool inPanel = placement.top >= Scale(kPanelTopUnits, dpi);
 
     // Whatever GDI+ fails to draw, the button never shows stale pixels.

@@ -13,6 +13,22 @@
 
 namespace tovrak {
 
+// The options panel starts this many units from the top. The face and panel fills are drawn with
+// GDI+ and, where GDI+ may fail, with GDI beforehand: one colour, written once, in both forms.
+constexpr int kPanelTopUnits = 494;
+constexpr COLORREF kFaceFallback = RGB(30, 32, 38);
+constexpr COLORREF kPanelFallback = RGB(33, 35, 40);
+constexpr Argb kFaceColour = ArgbFromColorref(kFaceFallback);
+constexpr Argb kPanelColour = ArgbFromColorref(kPanelFallback);
+
+// A child's window rectangle in the shell window's client coordinates.
+inline RECT ClientPlacement(HWND window, HWND control) noexcept {
+    RECT placement{};
+    ::GetWindowRect(control, &placement);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&placement), 2);
+    return placement;
+}
+
 // Keeps the status of the last failed drawing call; painting goes on without the failed element.
 inline void Record(GraphicsTarget& target, GpStatus status) noexcept {
     if (status != Gdiplus::Ok) target.status = status;
