@@ -52,12 +52,15 @@ void FillPrimaryShape(GraphicsTarget& target, UINT itemState, int width, int hei
 void DrawBrowseShape(DcGraphics& graphics, HDC dc, int width, int height, UINT dpi) {
     FillSolid(graphics.target(), kBrowseFill, 0, 0, width, height);
     graphics.Flush();
-    UniqueBrush brush(::CreateSolidBrush(kBrowseBorder));
-    UniquePen pen(::CreatePen(PS_SOLID, 1, kBrowseBorder));
-    SelectGuard selectBrush(dc, brush.get());
-    SelectGuard selectPen(dc, pen.get());
+    // The DC's own brush and pen, so that no GDI object is made for every paint.
+    SelectGuard selectBrush(dc, ::GetStockObject(DC_BRUSH));
+    SelectGuard selectPen(dc, ::GetStockObject(DC_PEN));
+    const COLORREF previousBrush = ::SetDCBrushColor(dc, kBrowseBorder);
+    const COLORREF previousPen = ::SetDCPenColor(dc, kBrowseBorder);
     const int corner = Scale(kBrowseCornerUnits, dpi);
     ::RoundRect(dc, 0, 0, width, height, corner, corner);
+    ::SetDCPenColor(dc, previousPen);
+    ::SetDCBrushColor(dc, previousBrush);
 }
 
 COLORREF CaptionColour(const ShellContext& shell, HWND button, UINT itemState) noexcept {
@@ -85,8 +88,9 @@ BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept {
     const bool inPanel = placement.top >= Scale(kPanelTopUnits, dpi);
 
     // Whatever GDI+ fails to draw, the button never shows stale pixels.
-    if (UniqueBrush fallback(::CreateSolidBrush(inPanel ? kPanelFallback : kFaceFallback)); fallback)
-        ::FillRect(dc, &drawItem.rcItem, fallback.get());
+    const COLORREF previousBrush = ::SetDCBrushColor(dc, inPanel ? kPanelFallback : kFaceFallback);
+    ::FillRect(dc, &drawItem.rcItem, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+    ::SetDCBrushColor(dc, previousBrush);
 
     DcGraphics graphics(dc);
     GraphicsTarget& target = graphics.target();
