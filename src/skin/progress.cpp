@@ -199,6 +199,8 @@ void PaintProgress(HDC dc, int width, int height, const ProgressState& state) no
     const std::unique_ptr<std::uint32_t[]> shown(new (std::nothrow) std::uint32_t[size_t(width) * height]);
     if (!pixels || !shown) return;
     std::fill_n(pixels.get(), size_t(frameWidth) * frameHeight, ArgbFromColorref(state.backgroundColor));
+    const float w = static_cast<float>(width), h = static_cast<float>(height);
+    const float filledWidth = static_cast<float>(state.percent) * w / 100.0f;
     {
         Gdiplus::GpBitmap* bitmap = nullptr;
         if (gp::GdipCreateBitmapFromScan0(frameWidth, frameHeight, frameWidth * 4, PixelFormat32bppRGB,
@@ -210,16 +212,13 @@ void PaintProgress(HDC dc, int width, int height, const ProgressState& state) no
         gp::GdipScaleWorldTransform(graphics.get(), kSupersample, kSupersample, Gdiplus::MatrixOrderPrepend);
         gp::GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeAntiAlias);
 
-        const float w = static_cast<float>(width), h = static_cast<float>(height);
         FillPath(graphics.get(), CapsulePath(w, h), state.trackColor);
-        const float filledWidth = static_cast<float>(state.percent) * w / 100.0f;
         if (filledWidth > 0.0f) {
             FillPath(graphics.get(), CapsulePath(filledWidth, h),
                      state.percent >= 100 ? state.highlightColor : state.fillColor);
         }
         gp::GdipFlush(graphics.get(), Gdiplus::FlushIntentionSync);
     }
-    const float filledWidth = static_cast<float>(state.percent) * static_cast<float>(width) / 100.0f;
     if (filledWidth > 0.0f && state.animate && state.percent <= 99)
         DrawSweep(pixels.get(), width, height, filledWidth, state);
     DownsampleThreeFold(pixels.get(), width, height, shown.get());
