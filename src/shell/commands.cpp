@@ -84,9 +84,8 @@ void LeaveUpdateSurface(ShellContext& shell, int percent) {
 
     const int width = S(kShellWidth);
     const int height = S(kShellCollapsedHeight);
-    const int x = workArea.left + std::max(0L, (workArea.right - workArea.left - width) / 2);
-    const int y = workArea.top + std::max(0L, (workArea.bottom - workArea.top - height) / 2);
-    ::SetWindowPos(shell.window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT corner = CentreInWorkArea(workArea, width, height);
+    ::SetWindowPos(shell.window, nullptr, corner.x, corner.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     LayoutShell();
 }
 

@@ -66,6 +66,11 @@ void FillWithShellBackground(HWND window, HDC dc) noexcept {
 
 }  // namespace
 
+POINT CentreInWorkArea(const RECT& workArea, int width, int height) noexcept {
+    return POINT{workArea.left + std::max(0L, (workArea.right - workArea.left - width) / 2),
+                 workArea.top + std::max(0L, (workArea.bottom - workArea.top - height) / 2)};
+}
+
 void RegisterShellClasses() noexcept {
     WNDCLASSEXW shellClass{};
     shellClass.cbSize = sizeof(shellClass);
@@ -147,9 +152,9 @@ ShellPlacement PlaceShellWindow(ShellContext& shell, const WideString& surfaceDi
     ShellPlacement placement;
     placement.width = Scale(shell.logicalWidth, shell.dpi);
     placement.height = Scale(shell.logicalHeight, shell.dpi);
-    // A work area smaller than the window keeps the window at its left and top edges.
-    placement.x = workArea.left + std::max(0L, (workArea.right - workArea.left - placement.width) / 2);
-    placement.y = workArea.top + std::max(0L, (workArea.bottom - workArea.top - placement.height) / 2);
+    const POINT corner = CentreInWorkArea(workArea, placement.width, placement.height);
+    placement.x = corner.x;
+    placement.y = corner.y;
     return placement;
 }
 

@@ -52,6 +52,10 @@ struct ShellPlacement {
     int height = 0;
 };
 
+// The top-left corner that centres a width × height window in `workArea`. A work area smaller than
+// the window keeps the window at its left and top edges.
+POINT CentreInWorkArea(const RECT& workArea, int width, int height) noexcept;
+
 void RegisterShellClasses() noexcept;
 // Update mode: switches the thread to per-monitor awareness and records the way back in the record.
 void EnterPerMonitorDpi(ShellContext& shell) noexcept;
