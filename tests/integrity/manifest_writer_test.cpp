@@ -15,30 +15,14 @@ struct WriterRun {
 
 WriterRun RunWriter(const std::wstring& arguments) {
     WriterRun run;
-    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return run;
-    UniqueHandleKernel reader(readEnd), writer(writeEnd);
-    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    const std::wstring program = ProgramPath(L"manifest_writer.exe");
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                          nullptr, nullptr, &startup, &process))
-        return run;
-    UniqueHandleKernel processHandle(process.hProcess), threadHandle(process.hThread);
-    writer.reset();
+    ChildProcess writer;
+    UniqueHandleKernel output;
+    if (!writer.StartWithOutputPipe(ProgramPath(L"manifest_writer.exe"), arguments, true, output)) return run;
     char chunk[4096];
     DWORD read = 0;
-    while (::ReadFile(reader.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
+    while (::ReadFile(output.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
         run.messages.append(chunk, read);
-    ::WaitForSingleObject(processHandle.get(), 60000);
-    ::GetExitCodeProcess(processHandle.get(), &run.exitCode);
+    run.exitCode = writer.Wait(60000);
     return run;
 }
 

@@ -37,29 +37,12 @@ void DrainRecords(HANDLE pipe, ProgressStream& stream, const std::function<void(
 
 ProgressStream RunProgressWorker(const std::wstring& arguments) {
     ProgressStream stream;
-    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return stream;
-    UniqueHandleKernel reader(readEnd), writer(writeEnd);
-    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd == nullptr ? nullptr : ::GetStdHandle(STD_ERROR_HANDLE);
-    const std::wstring program = ProgramPath(L"progress_worker.exe");
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                          nullptr, nullptr, &startup, &process))
+    ChildProcess worker;
+    UniqueHandleKernel output;
+    if (!worker.StartWithOutputPipe(ProgramPath(L"progress_worker.exe"), arguments, false, output))
         return stream;
-    UniqueHandleKernel processHandle(process.hProcess), threadHandle(process.hThread);
-    writer.reset();  // the child holds the only writing end now: its exit ends the stream
-    DrainRecords(reader.get(), stream, nullptr);
-    ::WaitForSingleObject(processHandle.get(), 60000);
-    ::GetExitCodeProcess(processHandle.get(), &stream.exitCode);
+    DrainRecords(output.get(), stream, nullptr);
+    stream.exitCode = worker.Wait(60000);
     return stream;
 }
 

@@ -150,6 +150,30 @@ bool ChildProcess::Start(const std::wstring& program, const std::wstring& argume
     return true;
 }
 
+bool ChildProcess::StartWithOutputPipe(const std::wstring& program, const std::wstring& arguments,
+                                       bool errorsToo, UniqueHandleKernel& output) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return false;
+    UniqueHandleKernel reader(readEnd), writer(writeEnd);
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = errorsToo ? writeEnd : ::GetStdHandle(STD_ERROR_HANDLE);
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                          nullptr, nullptr, &startup, &info))
+        return false;
+    ::CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+    output = std::move(reader);
+    return true;
+}
+
 ChildProcess::~ChildProcess() {
     if (!process_) return;
     Terminate();

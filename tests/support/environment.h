@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/unique_handle.h"
+
 namespace tovrak::test {
 
 // The folder of the running test program (where the helper programs and the DLL are built).
@@ -46,6 +48,11 @@ class ChildProcess {
     ChildProcess() = default;
     // Starts `program` with `arguments` (the command line is "\"program\" arguments").
     bool Start(const std::wstring& program, const std::wstring& arguments, DWORD flags = 0);
+    // Starts `program` without a window, its standard output (and, with `errorsToo`, its standard
+    // error) on a pipe whose read end goes to `output`. The child holds the only writing end, so the
+    // pipe ends when the child does.
+    bool StartWithOutputPipe(const std::wstring& program, const std::wstring& arguments, bool errorsToo,
+                             UniqueHandleKernel& output);
     ~ChildProcess();
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&&) = delete;
