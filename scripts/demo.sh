@@ -7,12 +7,15 @@
 #   scripts/demo.sh --corrupt  only the run with a corrupted payload; exits with the worker's code
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TOVRAK_BUILD_DIR:-$root/build}
 out=${TOVRAK_OUT_DIR:-$root/out}
 only_corrupt=0
 [ "${1:-}" = "--corrupt" ] && only_corrupt=1
 
 "$root/scripts/setup.sh"
+# The 32-bit build under 32-bit Wine, or the 64-bit one where this machine runs no 32-bit programs.
+source "$root/scripts/platform.sh"
+export TOVRAK_ARCH=$(tovrak_test_arch)
+build=${TOVRAK_BUILD_DIR:-$(tovrak_build_dir "$root" "$TOVRAK_ARCH")}
 echo "== building"
 "$root/scripts/build.sh" "$build" sample_installer manifest_writer skin_demo
 source "$root/scripts/wine_session.sh"

@@ -3,9 +3,12 @@
 # installs what is missing. Needs root (or sudo) the first time.
 set -euo pipefail
 
+# Both architectures: the product is built for 32-bit Windows, and a machine that runs no 32-bit
+# programs tests a 64-bit build instead (see platform.sh).
 packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xauth x11-utils cmake make googletest python3 clang-format fonts-wqy-microhei
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 xvfb xauth x11-utils cmake make googletest python3 clang-format fonts-wqy-microhei
 )
 
 missing=()

@@ -3,9 +3,15 @@
 # virtual display. Extra arguments go to ctest (for example -R Pipes or -L shell).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TOVRAK_BUILD_DIR:-$root/build}
 
 "$root/scripts/setup.sh"
+source "$root/scripts/platform.sh"
+export TOVRAK_ARCH=$(tovrak_test_arch)
+build=${TOVRAK_BUILD_DIR:-$(tovrak_build_dir "$root" "$TOVRAK_ARCH")}
+if [ "$TOVRAK_ARCH" = x86_64 ]; then
+  echo "This machine runs no 32-bit programs (its kernel's IA32 emulation is off), so 32-bit Wine"
+  echo "cannot start: testing the 64-bit build of the same sources under 64-bit Wine in $build."
+fi
 "$root/scripts/build.sh" "$build"
 
 source "$root/scripts/wine_session.sh"

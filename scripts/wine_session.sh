@@ -7,8 +7,13 @@ start_wine_session() {
   local dpi=${2:-96}
   export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$build/wineprefix}
   [ "$dpi" != 96 ] && export WINEPREFIX=$build/wineprefix-$dpi
-  export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   mkdir -p "$build"
+  if grep -q '^CMAKE_TOOLCHAIN_FILE.*x86_64' "$build/CMakeCache.txt" 2>/dev/null; then
+    use_wine64 "$build"
+  else
+    export WINEARCH=win32
+  fi
 
   local displayfile
   displayfile=$(mktemp)
@@ -40,6 +45,20 @@ start_wine_session() {
   # nowhere: started later by a test, they would inherit that test's output pipe and hold it open.
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
   echo "Wine session: WINEPREFIX=$WINEPREFIX DISPLAY=$DISPLAY"
+}
+
+# A 64-bit build runs under the 64-bit loader. Debian's "wine" command always picks the 32-bit
+# loader when it is installed, so wine, wineboot and winepath are put in front of PATH as calls of
+# the 64-bit loader.
+use_wine64() {
+  local tools=$1/wine64-tools
+  export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+  mkdir -p "$tools"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$tools/wine"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 wineboot.exe "$@"\n' >"$tools/wineboot"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 winepath.exe "$@"\n' >"$tools/winepath"
+  chmod +x "$tools/wine" "$tools/wineboot" "$tools/winepath"
+  case ":$PATH:" in *":$tools:"*) ;; *) export PATH="$tools:$PATH" ;; esac
 }
 
 stop_wine_session() {
