@@ -84,7 +84,7 @@ extern "C" uint32_t __stdcall CloseOwnedProcesses(const wchar_t* directory, int3
                                                   uint32_t initialWatchPid, int32_t skipInitialWatch,
                                                   uint32_t waitMs) noexcept {
     using namespace tovrak;
-    return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, [&]() -> uint32_t {
+    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, [&]() -> uint32_t {
         WideString ownerPrefix;
         if (!NormalizeOwnerDirectory(directory, ownerPrefix)) return ERROR_INVALID_PARAMETER;
         std::vector<OwnedProcessRecord> records;

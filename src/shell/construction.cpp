@@ -2,6 +2,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <new>
 
 #include "common/scaling.h"
 #include "shell/shell_window.h"
@@ -165,14 +166,17 @@ void CreateShellFonts(ShellContext& shell) noexcept {
 }
 
 UniqueGpImage LoadShellImage(std::wstring_view assetDirectory, std::wstring_view fileName) noexcept {
-    wchar_t path[MAX_PATH * 2];
-    if (assetDirectory.size() + 1 + fileName.size() >= std::size(path)) return UniqueGpImage();
-    auto end = std::copy(assetDirectory.begin(), assetDirectory.end(), path);
-    *end++ = L'\\';
-    end = std::copy(fileName.begin(), fileName.end(), end);
-    *end = L'\0';
+    // As long as the asset directory may be (a "\\?\" path reaches 32767 characters); a path that
+    // cannot be built for want of memory is a picture that cannot be loaded.
+    WideString path;
+    try {
+        path.reserve(assetDirectory.size() + 1 + fileName.size());
+        path.append(assetDirectory).append(1, L'\\').append(fileName);
+    } catch (const std::bad_alloc&) {
+        return UniqueGpImage();
+    }
     Gdiplus::GpBitmap* bitmap = nullptr;
-    if (gp::GdipCreateBitmapFromFile(path, &bitmap) != Gdiplus::Ok) {
+    if (gp::GdipCreateBitmapFromFile(path.c_str(), &bitmap) != Gdiplus::Ok) {
         if (bitmap) gp::GdipDisposeImage(bitmap);
         return UniqueGpImage();
     }

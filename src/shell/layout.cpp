@@ -3,6 +3,7 @@
 #include <dwmapi.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "common/gdiplus.h"
@@ -110,13 +111,35 @@ void ConfigureScrollRange(ShellContext& shell, int range) noexcept {
     shell.scrollRange = range;
 }
 
-void LayoutUpdateSurface(ShellContext& shell, bool locked) {
+// One layout pass's hold on the screen: the window's update lock and the transition strip. Both are
+// given up on every way out of the pass, also when an allocation inside it fails, so that a failed
+// layout never leaves the desktop locked or a stray strip on it.
+class LayoutPass {
+  public:
+    LayoutPass(ShellContext& shell, bool locked) noexcept : shell_(shell), locked_(locked) {}
+    ~LayoutPass() {
+        Unlock();
+        if (shell_.transitionWindow) ::DestroyWindow(std::exchange(shell_.transitionWindow, nullptr));
+    }
+    LayoutPass(const LayoutPass&) = delete;
+    LayoutPass& operator=(const LayoutPass&) = delete;
+
+    void Unlock() noexcept {
+        if (std::exchange(locked_, false)) ::LockWindowUpdate(nullptr);
+    }
+
+  private:
+    ShellContext& shell_;
+    bool locked_;
+};
+
+void LayoutUpdateSurface(ShellContext& shell, LayoutPass& pass) {
     shell.optionsExpanded = 0;
     HideEveryChild(shell);
     // The update surface never scrolls; the first layout always removes whatever region there was.
     if (shell.scrollRange != 0) ConfigureScrollRange(shell, 0);
     SetTextIfChanged(shell.window, shell.displayName);
-    if (locked) ::LockWindowUpdate(nullptr);
+    pass.Unlock();
     RedrawShell(0);
 }
 
@@ -174,8 +197,9 @@ void LayoutShell() {
         if (!shell.updateMode) ::DwmFlush();
         locked = ::LockWindowUpdate(shell.window) != FALSE;
     }
+    LayoutPass pass(shell, locked);
     if (shell.updateMode) {
-        LayoutUpdateSurface(shell, locked);
+        LayoutUpdateSurface(shell, pass);
         return;
     }
 
@@ -259,7 +283,7 @@ void LayoutShell() {
     SetTextIfChanged(shell.primaryButton, shell.primaryCaption);
     SetTextIfChanged(shell.window, shell.windowTitle);
 
-    if (locked) ::LockWindowUpdate(nullptr);
+    pass.Unlock();
     RedrawShell(kLayoutRedrawTop);
     if (visible) ::DwmFlush();
     if (shell.transitionWindow) {

@@ -20,8 +20,10 @@ constexpr int kStateUninstallIdle = 4;
 
 constexpr UINT kSingleLine = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
 
-bool HasVisibleStyle(HWND control) noexcept {
-    return control && (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+// Visible on screen: shown by the layout, in a shell that is itself shown. A control that only
+// carries the style bit inside a hidden shell is nothing a user sees.
+bool IsOnScreen(HWND control) noexcept {
+    return control && ::IsWindowVisible(control);
 }
 
 void PaintFaceImages(GraphicsTarget& target, const ShellContext& shell) {
@@ -106,7 +108,7 @@ void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
                             shell->shortcutCheckbox,  shell->browseButton,      shell->copyDiagnosticsButton,
                             shell->openLogButton};
     for (HWND button : buttons)
-        if (HasVisibleStyle(button)) ComposeButton(backBuffer.get(), *shell, button);
+        if (IsOnScreen(button)) ComposeButton(backBuffer.get(), *shell, button);
 
     {
         // The children that paint themselves keep their pixels: the copy goes around them.
@@ -114,13 +116,13 @@ void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
         const HWND selfPainting[] = {shell->pathEdit, shell->diagnosticsLabel, shell->locationLabel,
                                      shell->directoryNoteLabel, shell->progressBar};
         for (HWND child : selfPainting) {
-            if (!HasVisibleStyle(child)) continue;
+            if (!IsOnScreen(child)) continue;
             const RECT placement = ClientPlacement(shell->window, child);
             ::ExcludeClipRect(targetDc, placement.left, placement.top, placement.right, placement.bottom);
         }
         ::BitBlt(targetDc, 0, 0, width, height, backBuffer.get(), 0, 0, SRCCOPY);
     }
-    if (HasVisibleStyle(shell->pathEdit))
+    if (IsOnScreen(shell->pathEdit))
         ::RedrawWindow(shell->pathEdit, nullptr, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
 }
 

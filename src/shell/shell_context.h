@@ -53,6 +53,9 @@ struct ShellContext {
     UniqueGpImage optionCheckedImage;
     UniqueGpImage optionUncheckedImage;
     UniqueGpImage pathImage;
+    // The logo tinted frames draw, scaled once to scaledLogoSize pixels square.
+    UniqueGpImage scaledLogo;
+    std::int32_t scaledLogoSize = 0;
 
     // Texts.
     WideString installDirectory;

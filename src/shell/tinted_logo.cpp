@@ -13,24 +13,14 @@ constexpr float kTintBlue = 162.0f / 255.0f;
 
 // Scaling the logo is by far the dearest step of an update-surface frame (under Wine a few
 // milliseconds per draw, and a frame with the sheen draws it four times), while the picture and its
-// size stay the same for as long as a window is open. So the logo is scaled once per window and size
-// and then drawn 1:1 from that copy. The window is part of the key because the picture's address
-// alone may come back for a different picture after a close and a new open.
-struct ScaledLogo {
-    HWND window = nullptr;
-    Gdiplus::GpImage* source = nullptr;
-    int size = 0;
-    UniqueGpImage image;
-};
-ScaledLogo g_scaledLogo;
-
+// size stay the same for as long as the shell is open. So the logo is scaled once per size into the
+// shell's own copy, which goes with the shell, and then drawn 1:1 from there.
 // The logo at `size` pixels square, or null when it cannot be made (the caller then scales itself).
-Gdiplus::GpImage* ScaledLogoFor(HWND window, Gdiplus::GpImage* logo, int size) noexcept {
-    if (!window || !logo || size <= 0) return nullptr;
-    if (g_scaledLogo.image && g_scaledLogo.window == window && g_scaledLogo.source == logo &&
-        g_scaledLogo.size == size)
-        return g_scaledLogo.image.get();
-    g_scaledLogo.image.reset();
+Gdiplus::GpImage* ScaledLogoFor(ShellContext& shell, int size) noexcept {
+    Gdiplus::GpImage* logo = shell.logoImage.get();
+    if (!logo || size <= 0) return nullptr;
+    if (shell.scaledLogo && shell.scaledLogoSize == size) return shell.scaledLogo.get();
+    shell.scaledLogo.reset();
     UniqueGpImage scaled;
     if (gp::GdipCreateBitmapFromScan0(size, size, 0, PixelFormat32bppPARGB, nullptr,
                                       reinterpret_cast<Gdiplus::GpBitmap**>(scaled.put())) != Gdiplus::Ok)
@@ -48,19 +38,17 @@ Gdiplus::GpImage* ScaledLogoFor(HWND window, Gdiplus::GpImage* logo, int size) n
                                    nullptr) != Gdiplus::Ok)
         return nullptr;
     graphics.reset();
-    g_scaledLogo.window = window;
-    g_scaledLogo.source = logo;
-    g_scaledLogo.size = size;
-    g_scaledLogo.image = std::move(scaled);
-    return g_scaledLogo.image.get();
+    shell.scaledLogo = std::move(scaled);
+    shell.scaledLogoSize = size;
+    return shell.scaledLogo.get();
 }
 
 }  // namespace
 
 void DrawTintedLogo(GraphicsTarget& target, int x, int y, int size, float alpha) noexcept {
-    Gdiplus::GpImage* logo = g_shell ? g_shell->logoImage.get() : nullptr;
-    if (Gdiplus::GpImage* scaled = ScaledLogoFor(g_shell ? g_shell->window : nullptr, logo, size))
-        logo = scaled;
+    if (!g_shell) return;
+    Gdiplus::GpImage* logo = g_shell->logoImage.get();
+    if (Gdiplus::GpImage* scaled = ScaledLogoFor(*g_shell, size)) logo = scaled;
 
     UniqueGpImageAttributes attributes;
     GpStatus status = gp::GdipCreateImageAttributes(attributes.put());

@@ -33,7 +33,7 @@ using namespace tovrak;
 extern "C" uint32_t TOVRAK_CALL ShellConfigureUpdateSurface(const wchar_t* directory,
                                                             const wchar_t* size) noexcept {
     if (g_shell) return ERROR_BUSY;
-    return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, [&] {
+    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, [&] {
         // Copy both before storing either, so that a failed copy leaves the earlier values whole.
         WideString newDirectory(ArgumentText(directory));
         WideString newSize(ArgumentText(size));
@@ -46,7 +46,7 @@ extern "C" uint32_t TOVRAK_CALL ShellConfigureUpdateSurface(const wchar_t* direc
 extern "C" uint32_t TOVRAK_CALL ShellConfigureUpdateSurfacePresentation(const wchar_t* language,
                                                                         int32_t startPercent) noexcept {
     if (g_shell) return ERROR_BUSY;
-    return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, [&] {
+    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, [&] {
         g_pendingSurface.language = WideString(ArgumentText(language));
         g_pendingSurface.startPercent = std::clamp<int32_t>(startPercent, 0, kHighestStartPercent);
         return uint32_t{ERROR_SUCCESS};

@@ -51,8 +51,8 @@ void OnCommand(ShellContext& shell, HWND control) noexcept {
     } else if (control == shell.closeButton) {
         if (shell.stateKind != 1) shell.pendingCommand = ShellCommandClose;
     } else if (control == shell.optionsButton) {
-        // Shown by the layout, whether or not the window itself is on screen yet.
-        if (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) {
+        // Only a button the user can see opens the panel: in a hidden shell it is no button at all.
+        if (::IsWindowVisible(control)) {
             shell.optionsExpanded = !shell.optionsExpanded;
             LayoutFromWindow();
         }

@@ -132,10 +132,15 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return ::DefSubclassProc(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+// Every subclass of the region lets go of its window on WM_NCDESTROY: a subclass that is still
+// installed when its window is gone leaves the subclassing records behind.
+LRESULT CALLBACK ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                DWORD_PTR data) {
     const auto* skin = reinterpret_cast<const ScrollSkin*>(data);
     switch (message) {
+        case WM_NCDESTROY:
+            ::RemoveWindowSubclass(window, ScrollBarProc, id);
+            break;
         case WM_PAINT: {
             PaintScope paint(window);
             PaintScrollBar(window, *skin, paint.dc());
@@ -151,9 +156,10 @@ LRESULT CALLBACK ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 // A child that takes the focus is scrolled into the band; for a child taller than the band its top wins.
-LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                            DWORD_PTR data) {
     auto* skin = reinterpret_cast<ScrollSkin*>(data);
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, ChildProc, id);
     if (message == WM_SETFOCUS) {
         const auto entry = std::find_if(skin->children.begin(), skin->children.end(),
                                         [&](const ScrolledChild& c) { return c.child == window; });

@@ -122,5 +122,20 @@ TEST(ManifestWriter, RefusesTreesTheVerifierRejects) {
     EXPECT_EQ(RunWriter(L"only-one-argument").exitCode, 1u);
 }
 
+// What the writer writes must verify, and the verifier refuses a payload that it reaches through a
+// link above it: so does the writer.
+TEST(ManifestWriter, RefusesAPayloadReachedThroughALinkedAncestor) {
+    Payload payload;
+    payload.AddUnlisted("a.txt", "a");
+    const std::wstring link = payload.temp().Join(L"linked");
+    if (!MakeDirectoryLink(link, payload.temp().path()))
+        GTEST_SKIP() << "the platform cannot make a directory symbolic link";
+    const std::wstring throughLink = link + payload.directory().substr(payload.temp().path().size());
+    const WriterRun run = RunWriter(L"\"" + throughLink + L"\" \"" + payload.manifest() + L"\"");
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_NE(run.messages.find("linked"), std::string::npos) << run.messages;
+    EXPECT_EQ(::GetFileAttributesW(payload.manifest().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 }  // namespace
 }  // namespace tovrak::test

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "owned_waiters.h"
+#include "support/failing_allocations.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak::test {
@@ -72,6 +73,16 @@ TEST(CloseOwnedProcesses, GivesUpWhenAWatchedProcessHasEnded) {
             << c.what;
         EXPECT_EQ(owned.Wait(0), STILL_ACTIVE) << c.what;
     }
+}
+
+// Running out of memory is a failure without a system error code.
+TEST(CloseOwnedProcesses, ReportsAnAllocationFailureAsAGeneralFailure) {
+    uint32_t result = 0;
+    {
+        FailingAllocations failing;
+        result = CloseOwnedProcesses(L"C:\\Tovrak\\Nowhere", 0, 0, 0, 0, 0, 0);
+    }
+    EXPECT_EQ(result, 31u);
 }
 
 }  // namespace

@@ -263,6 +263,7 @@ TEST(ShellDirectory, UpdatesThePathAtOnceAndTheNoteWhenThePanelOpens) {
     EXPECT_STREQ(buffer, L"D:\\New");
     EXPECT_FALSE(IsShown(g_shell->directoryNoteLabel));
 
+    ASSERT_EQ(::ShellShow(), 0u);
     Click(g_shell->optionsButton);
     EXPECT_TRUE(IsShown(g_shell->directoryNoteLabel));
     EXPECT_EQ(WindowText(g_shell->directoryNoteLabel), L"需要 2 GB");

@@ -6,11 +6,14 @@
 #include <vector>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "common/scaling.h"
+#include "common/unique_handle.h"
 #include "shell/layout.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
+#include "support/failing_allocations.h"
 #include "support/shell_session.h"
 #include "tovrak/renderer.h"
 
@@ -152,6 +155,7 @@ TEST(LayoutShell, ShowsTheControlsOfEachScreen) {
         ShellSession session(c.mode);
         ASSERT_TRUE(session);
         ::ShellState(c.kind, 0, L"标题", L"", L"按钮", c.diagnostics);
+        ASSERT_EQ(::ShellShow(), 0u);
         if (c.expand) ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
         EXPECT_EQ(g_shell->optionsExpanded, c.expand);
         EXPECT_EQ(Sorted(VisibleChildren()), Sorted(c.visible));
@@ -227,6 +231,7 @@ TEST(LayoutShell, GrowsTheWindowForThePanelWithinTheWorkArea) {
 TEST(LayoutShell, MeasuresTheDiagnosticsOnlyWhenTheTextOrTheDpiChanged) {
     ShellSession session;
     ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
     ::ShellState(2, 0, L"失败", L"", L"重试", L"错误码：5");
     ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
     const int measured = g_shell->diagnosticsHeight;
@@ -275,4 +280,64 @@ TEST(LayoutShell, HidesEveryChildOfTheUpdateSurface) {
     ::SendMessageW(session.window(), WM_COMMAND, MAKEWPARAM(0x67, BN_CLICKED),
                    reinterpret_cast<LPARAM>(g_shell->closeButton));
     EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+}
+
+namespace {
+
+BOOL CALLBACK CountTransitionStrip(HWND window, LPARAM counter) {
+    wchar_t className[64] = {};
+    ::GetClassNameW(window, className, 64);
+    if (std::wstring_view(className) == kTransitionClassName) ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
+int TransitionStrips() {
+    int count = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), CountTransitionStrip, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+}  // namespace
+
+// A layout that runs out of memory half-way gives the screen back all the same: the window's update
+// lock is released and the strip that covers the growing window is gone.
+TEST(LayoutShell, ReleasesTheUpdateLockAndTheStripWhenAnAllocationFails) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    // Comparing this caption with the button's text takes a buffer of 2 KB, the one allocation of the
+    // layout that large; it comes after the window has begun to grow.
+    const std::wstring caption(1000, L'x');
+    ::ShellState(ShellStateIdle, 0, L"", L"", caption.c_str(), L"");
+    const std::size_t failuresBefore = FailingAllocations::failures();
+    {
+        FailingAllocations failing(1500);
+        ::SendMessageW(session.window(), WM_COMMAND, MAKEWPARAM(0x66, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(g_shell->optionsButton));
+    }
+    ASSERT_GT(FailingAllocations::failures(), failuresBefore) << "the layout allocated nothing large";
+    ASSERT_TRUE(g_shell->optionsExpanded);
+    EXPECT_EQ(TransitionStrips(), 0);
+    // Another window can take the lock only while nobody holds it.
+    UniqueWindow other(::CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 10,
+                                         10, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(::LockWindowUpdate(other.get()));
+    ::LockWindowUpdate(nullptr);
+}
+
+// Only a button the user can see opens the panel: while the shell is hidden, its options button is
+// none, whatever its own style says.
+TEST(LayoutShell, OpensThePanelOnlyFromAButtonOnScreen) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_TRUE(IsShown(g_shell->optionsButton));
+    ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
+    EXPECT_FALSE(g_shell->optionsExpanded) << "toggled in a hidden shell";
+    ASSERT_EQ(::ShellShow(), 0u);
+    ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
+    EXPECT_TRUE(g_shell->optionsExpanded);
+    ASSERT_EQ(::ShellHide(), 0u);
+    ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
+    EXPECT_TRUE(g_shell->optionsExpanded) << "toggled in a hidden shell";
 }

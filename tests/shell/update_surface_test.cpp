@@ -11,6 +11,7 @@
 #include "shell/update_surface.h"
 #include "shell/update_surface_config.h"
 #include "shell_face.h"
+#include "support/failing_allocations.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak {
@@ -189,3 +190,25 @@ TEST(UpdateSurface, PaintsNothingForADirtyRectangleOutsideTheClient) {
 
 }  // namespace
 }  // namespace tovrak
+
+// A copy that fails for want of memory is a failure without a system error code, and leaves what was
+// configured before whole.
+TEST(UpdateSurfaceConfiguration, ReportsAFailedCopyAsAGeneralFailure) {
+    ASSERT_EQ(ShellConfigureUpdateSurface(L"C:\\earlier", L"1000x700"), 0u);
+    ASSERT_EQ(ShellConfigureUpdateSurfacePresentation(L"en", 40), 0u);
+    const std::wstring longText(200, L'd');  // beyond any short-string buffer: copying it allocates
+    uint32_t surface = 0;
+    uint32_t presentation = 0;
+    {
+        tovrak::test::FailingAllocations failing;
+        surface = ShellConfigureUpdateSurface(longText.c_str(), longText.c_str());
+        presentation = ShellConfigureUpdateSurfacePresentation(longText.c_str(), 10);
+    }
+    EXPECT_EQ(surface, 31u);
+    EXPECT_EQ(presentation, 31u);
+    const tovrak::PendingSurfaceConfiguration kept = tovrak::TakePendingSurfaceConfiguration();
+    EXPECT_EQ(kept.directory, L"C:\\earlier");
+    EXPECT_EQ(kept.size, L"1000x700");
+    EXPECT_EQ(kept.language, L"en");
+    EXPECT_EQ(kept.startPercent, 40);
+}

@@ -178,6 +178,7 @@ RECT ClientRect(HWND child) {
 TEST(ShellWindowCommands, IgnoreAHiddenOptionsButtonAndToggleTheShortcutSilently) {
     ShellSession session;
     ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
 
     ::ShellState(ShellStateRunning, 5, L"安装中", L"", L"", L"");
     ASSERT_FALSE(::GetWindowLongW(g_shell->optionsButton, GWL_STYLE) & WS_VISIBLE);

@@ -1,5 +1,6 @@
 #include "support/environment.h"
 
+#include <cstddef>
 #include <vector>
 
 #include "common/unique_handle.h"
@@ -124,16 +125,16 @@ DWORD HandleCount() {
         if (status != kInfoLengthMismatch || buffer.size() >= (64u << 20)) return 0;
         buffer.resize(buffer.size() * 2);
     }
+    struct HandleTable {  // SYSTEM_HANDLE_INFORMATION: the entries are aligned for their pointer
+        ULONG count;
+        HandleEntry first;
+    };
     const ULONG entries = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* entry = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG));
+    const auto* entry = reinterpret_cast<const HandleEntry*>(buffer.data() + offsetof(HandleTable, first));
     const DWORD self = ::GetCurrentProcessId();
     for (ULONG i = 0; i < entries; ++i)
         if (entry[i].processId == self) ++count;
     return count;
-}
-
-DWORD GdiObjectCount() {
-    return ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
 }
 
 bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments, DWORD flags) {

@@ -39,8 +39,6 @@ bool RemoveTree(const std::wstring& path);
 
 // Kernel handles open in this process.
 DWORD HandleCount();
-// GDI objects of this process, or 0 where the platform does not report them.
-DWORD GdiObjectCount();
 
 // A started process; terminated (if still running) and closed when destroyed.
 class ChildProcess {

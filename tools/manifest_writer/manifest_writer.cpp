@@ -343,6 +343,29 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     return true;
 }
 
+// Pins the drive root of `root`, every directory below it on the way and `root` itself, as the
+// verifier does. Each is also asked by name, which some platforms answer with a link's attribute where
+// its handle does not. On refusal `refused` names the first directory that is not plain.
+bool PlainDirectoryChain(const WideString& root, PinList& pins, WideString& refused) {
+    // A drive's root is never a link, whatever a platform that makes its drives of links (Wine's
+    // dosdevices) says of it by name; its handle is asked all the same when it is pinned.
+    std::vector<WideString> chain;
+    for (std::size_t i = 3; i < root.size(); ++i)
+        if (root[i] == L'\\') chain.push_back(root.substr(0, i));
+    if (root.size() > 3) chain.push_back(root);
+    for (const WideString& directory : chain) {
+        const DWORD attributes = ::GetFileAttributesW((WideString(kLongPathPrefix) + directory).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            refused = directory;
+            return false;
+        }
+    }
+    if (PinDirectoryChain(root, pins)) return true;
+    refused = root;
+    return false;
+}
+
 int Run(const Options& options) {
     Messages messages(options.quiet);
     WideString root;
@@ -353,10 +376,13 @@ int Run(const Options& options) {
             L"\" is not a directory path the verifier accepts (a drive letter path such as C:\\payload)");
         return kRefused;
     }
-    const DWORD attributes = ::GetFileAttributesW(root.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        messages.Line(L"refused: \"" + root + L"\" is not a plain directory");
+    // The verifier refuses a payload that it reaches through a link anywhere on its path; the
+    // payload's directory and every directory above it are held for the listing, as they are held
+    // for a verification.
+    PinList pins;
+    WideString linked;
+    if (!PlainDirectoryChain(root, pins, linked)) {
+        messages.Line(L"refused: \"" + linked + L"\" is not a plain directory");
         return kRefused;
     }
     const WideString manifest = FullPath(options.manifest);
