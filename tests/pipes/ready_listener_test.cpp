@@ -156,15 +156,18 @@ TEST(ReadyPipes, CancelTakesDownAnActiveListenerAndOnlyThatOne) {
     const struct {
         const char* label;
         void(__stdcall* cancel)() noexcept;
+        void(__stdcall* cancelOther)() noexcept;
         const ReadyChannel& cancelled;
         const ReadyChannel& other;
         bool clientWaiting;
     } cases[] = {
-        {"ready, listening", ShellCancelReady, kChannels[0], kChannels[1], false},
-        {"ready, with a client not yet polled", ShellCancelReady, kChannels[0], kChannels[1], true},
-        {"surface ready, listening", ShellCancelSurfaceReady, kChannels[1], kChannels[0], false},
-        {"surface ready, with a client not yet polled", ShellCancelSurfaceReady, kChannels[1], kChannels[0],
-         true},
+        {"ready, listening", ShellCancelReady, ShellCancelSurfaceReady, kChannels[0], kChannels[1], false},
+        {"ready, with a client not yet polled", ShellCancelReady, ShellCancelSurfaceReady, kChannels[0],
+         kChannels[1], true},
+        {"surface ready, listening", ShellCancelSurfaceReady, ShellCancelReady, kChannels[1], kChannels[0],
+         false},
+        {"surface ready, with a client not yet polled", ShellCancelSurfaceReady, ShellCancelReady,
+         kChannels[1], kChannels[0], true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -199,10 +202,7 @@ TEST(ReadyPipes, CancelTakesDownAnActiveListenerAndOnlyThatOne) {
         EXPECT_EQ(c.cancelled.listen(id.c_str(), self), 0u);
         EXPECT_EQ(c.cancelled.poll(), 0u);
         c.cancel();
-        if (&c.other == &kChannels[0])
-            ShellCancelReady();
-        else
-            ShellCancelSurfaceReady();
+        c.cancelOther();
     }
 }
 
