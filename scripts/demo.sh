@@ -37,11 +37,14 @@ run_installer() {  # <label> <screenshot dir> <args...>
   return $status
 }
 
-corrupt_run() {  # <screenshot dir>: a payload with one byte changed fails its verification
+# A payload with one byte changed fails its verification. Its screenshots go into a folder of their
+# own: the run passes the idle and options screens too, whose pictures would otherwise replace those
+# of the install run (and show the corrupted run's directory).
+corrupt_run() {  # <screenshot dir of the DPI>
   local corrupt="$build/sample-corrupt"
   rm -rf "$corrupt" && cp -r "$build/bin/sample/payload" "$corrupt"
   printf 'X' | dd of="$corrupt/README.txt" bs=1 seek=0 conv=notrunc status=none
-  run_installer "install with a corrupted payload (expect the failure screen)" "$1" \
+  run_installer "install with a corrupted payload (expect the failure screen)" "$1/corrupt-payload" \
     --payload "$(winepath -w "$corrupt")" --target 'C:\TovrakSampleCorrupt'
 }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/unique_handle.h"
 #include "pipe_test_support.h"
 #include "tovrak/renderer.h"
 
@@ -106,6 +107,63 @@ TEST_F(LaunchStatus, MeasuresFromListeningAndFromTheLastNewCode) {
     ::Sleep(100);
     EXPECT_GE(ShellLaunchElapsed(0), sinceListening + 50);
     EXPECT_GE(ShellLaunchElapsed(1), sinceCode + 50);
+}
+
+TEST_F(LaunchStatus, TakesThreeAsFinalToo) {
+    const struct {
+        int32_t code;
+        int32_t expected;
+    } messages[] = {{2, 2}, {3, 3}, {4, 0}, {1, 0}, {3, 0}, {2, 0}};
+    for (const auto& message : messages) {
+        SCOPED_TRACE("code " + std::to_string(message.code));
+        EXPECT_EQ(Send(L"--i32 " + std::to_wstring(message.code)), message.expected);
+    }
+}
+
+bool PipeExists(const std::wstring& name) {
+    UniqueFile client(::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    const DWORD error = ::GetLastError();
+    return client || error != ERROR_FILE_NOT_FOUND;
+}
+
+TEST_F(LaunchStatus, RefusesBadArgumentsAfterDroppingTheListenerButKeepsItsTicks) {
+    // A code makes the two ticks differ, so that each is seen to be kept as it was.
+    ASSERT_EQ(Send(L"--i32 1"), 1);
+    const LaunchStatusListener& status = listener();
+    ASSERT_GT(status.lastStatusTick, status.listenTick);
+    const std::wstring client = ProgramPath(L"pipe_client.exe");
+    const struct {
+        const wchar_t* pipeId;
+        const wchar_t* clientPath;
+        uint32_t expected;
+    } cases[] = {
+        {L"{01234567-89ab-cdef-0123-456789abcde}", client.c_str(), 87},
+        {nullptr, client.c_str(), 87},
+        {L"{01234567-89ab-cdef-0123-456789abcdef}", L"", 123},
+        {L"{01234567-89ab-cdef-0123-456789abcdef}", nullptr, 123},
+    };
+    std::wstring active = id_;  // the fixture's listener comes first
+    for (const auto& c : cases) {
+        SCOPED_TRACE("case " + std::to_string(&c - cases));
+        const uint64_t listenTick = status.listenTick, lastStatusTick = status.lastStatusTick;
+        ::Sleep(60);
+        const int32_t sinceListening = ShellLaunchElapsed(0), sinceCode = ShellLaunchElapsed(1);
+        ASSERT_TRUE(PipeExists(PipeName(kStatusPrefix, active)));
+
+        EXPECT_EQ(ShellListenLaunchStatus(c.pipeId, c.clientPath), c.expected);
+        EXPECT_EQ(ShellPollLaunchStatus(), -6);
+        EXPECT_FALSE(PipeExists(PipeName(kStatusPrefix, active))) << "the earlier listener is gone";
+        EXPECT_EQ(status.listenTick, listenTick);
+        EXPECT_EQ(status.lastStatusTick, lastStatusTick);
+        EXPECT_GE(ShellLaunchElapsed(0), sinceListening);
+        EXPECT_GE(ShellLaunchElapsed(1), sinceCode);
+
+        // Listening again starts both measures afresh.
+        active = NewPipeId();
+        ASSERT_EQ(ShellListenLaunchStatus(active.c_str(), client.c_str()), 0u);
+        EXPECT_LT(ShellLaunchElapsed(0), 250);
+        EXPECT_LT(ShellLaunchElapsed(1), 250);
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/unique_handle.h"
 #include "pipe_test_support.h"
 #include "tovrak/renderer.h"
 
@@ -140,6 +141,69 @@ TEST(ReadyPipes, NameThePipeWithTheIdentifierInItsOwnLetterCase) {
         GTEST_SKIP() << "GetFileInformationByHandleEx(FileNameInfo) does not name a pipe here";
     EXPECT_EQ(std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t)),
               PipeName(L"\\tovrak-installer-ready-", id));
+}
+
+bool HandleIsOpen(HANDLE handle) {
+    DWORD flags = 0;
+    return handle && ::GetHandleInformation(handle, &flags) != 0;
+}
+
+TEST(ReadyPipes, CancelTakesDownAnActiveListenerAndOnlyThatOne) {
+    ShellContextScope scope;
+    // The test program is its own client, so a connection needs no other process.
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const struct {
+        const char* label;
+        void(__stdcall* cancel)() noexcept;
+        void(__stdcall* cancelOther)() noexcept;
+        const ReadyChannel& cancelled;
+        const ReadyChannel& other;
+        bool clientWaiting;
+    } cases[] = {
+        {"ready, listening", ShellCancelReady, ShellCancelSurfaceReady, kChannels[0], kChannels[1], false},
+        {"ready, with a client not yet polled", ShellCancelReady, ShellCancelSurfaceReady, kChannels[0],
+         kChannels[1], true},
+        {"surface ready, listening", ShellCancelSurfaceReady, ShellCancelReady, kChannels[1], kChannels[0],
+         false},
+        {"surface ready, with a client not yet polled", ShellCancelSurfaceReady, ShellCancelReady,
+         kChannels[1], kChannels[0], true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::wstring id = NewPipeId(), otherId = NewPipeId();
+        ASSERT_EQ(c.cancelled.listen(id.c_str(), self), 0u);
+        ASSERT_EQ(c.other.listen(otherId.c_str(), self), 0u);
+        const PipeListener& listener = scope.context().*c.cancelled.listener;
+        UniqueFile client;
+        if (c.clientWaiting) {
+            client = UniqueFile(::CreateFileW(PipeName(c.cancelled.prefix, id).c_str(), GENERIC_WRITE, 0,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(client);
+            ASSERT_TRUE(ClientWaiting(listener, 5000));
+        }
+        const HANDLE pipe = listener.pipe, event = listener.connectEvent;
+
+        c.cancel();
+        EXPECT_EQ(listener.pipe, nullptr);
+        EXPECT_FALSE(HandleIsOpen(pipe));
+        EXPECT_FALSE(HandleIsOpen(event));
+        EXPECT_EQ(c.cancelled.poll(), 6u);
+        UniqueFile gone(::CreateFileW(PipeName(c.cancelled.prefix, id).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+        const DWORD error = ::GetLastError();
+        EXPECT_FALSE(gone);
+        EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        c.cancel();  // idle already: nothing to do
+        EXPECT_EQ(c.cancelled.poll(), 6u);
+
+        EXPECT_EQ(c.other.poll(), 0u) << "the other channel still listens";
+        // The same identifier can be listened on again at once.
+        EXPECT_EQ(c.cancelled.listen(id.c_str(), self), 0u);
+        EXPECT_EQ(c.cancelled.poll(), 0u);
+        c.cancel();
+        c.cancelOther();
+    }
 }
 
 }  // namespace

@@ -85,5 +85,45 @@ TEST(CloseOwnedProcesses, ReportsAnAllocationFailureAsAGeneralFailure) {
     EXPECT_EQ(result, 31u);
 }
 
+TEST(CloseOwnedProcesses, PoliteModeClosesMoreProcessesThanOneWaitCanHold) {
+    constexpr int kProcesses = 66;  // just beyond the 64 handles of one wait
+    InstallationDirectory root;
+    std::vector<ChildProcess> owned;
+    owned.reserve(kProcesses);
+    for (int i = 0; i < kProcesses; ++i) {
+        owned.push_back(root.Start(i % 2 ? L"Tool\\odd.exe" : L"Tool\\bin\\even.exe", L"--window"));
+        ASSERT_NE(owned.back().id(), 0u) << i;
+    }
+    for (const ChildProcess& process : owned)
+        ASSERT_TRUE(WaitForTopLevelWindow(process.id(), 20000)) << process.id();
+    const ULONGLONG before = ::GetTickCount64();
+    EXPECT_EQ(CloseOwnedProcesses(root.Join(L"Tool").c_str(), 0, 0, 0, 0, 0, 60000), 0u);
+    EXPECT_LT(::GetTickCount64() - before, 60000u) << "the wait ends with the processes, not the budget";
+    for (ChildProcess& process : owned)
+        EXPECT_EQ(process.Wait(20000), kClosedByMessageExitCode) << process.id();
+}
+
+TEST(CloseOwnedProcesses, WaitsForTheProcessesUpToTheBudgetAndNoLonger) {
+    InstallationDirectory root;
+    ChildProcess stubborn = root.Start(L"Tool\\stubborn.exe", L"--ignore-close");
+    ASSERT_TRUE(stubborn.id() && WaitForTopLevelWindow(stubborn.id(), 20000));
+    const std::wstring directory = root.Join(L"Tool");
+    for (const DWORD budget : {0u, 700u, 1500u}) {
+        SCOPED_TRACE(::testing::Message() << "polite, budget " << budget << " ms");
+        const ULONGLONG before = ::GetTickCount64();
+        EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 0, 0, 0, 0, 0, budget), 0u);
+        const ULONGLONG spent = ::GetTickCount64() - before;
+        // A refused request leaves the whole budget to wait, and not much more.
+        EXPECT_GE(spent + 20, budget);
+        EXPECT_LE(spent, budget + 1000u);
+        EXPECT_EQ(stubborn.Wait(0), STILL_ACTIVE);
+    }
+    // A terminated process ends the wait at once, long before the budget.
+    const ULONGLONG before = ::GetTickCount64();
+    EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, 0, 0, 0, 30000), 0u);
+    EXPECT_LT(::GetTickCount64() - before, 10000u);
+    EXPECT_EQ(stubborn.Wait(0), 1u);
+}
+
 }  // namespace
 }  // namespace tovrak::test

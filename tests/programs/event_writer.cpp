@@ -14,6 +14,8 @@
 //   tofile:<path> | toconsole | restore   point standard output elsewhere, and back
 //   report                      emit "<calls that returned 1> <calls that returned 0>" (type 10), followed
 //                               by " noconsole" when "toconsole" found no console
+//   exitreport                  end with <calls that returned 1> * 1000 + <calls that returned 0>, for
+//                               when no record can carry the report any more
 // Without arguments it behaves as "cmdline". Unknown commands are ignored.
 
 #include <windows.h>
@@ -250,6 +252,8 @@ void Run(const std::wstring& command) {
         consoleMissing = console == INVALID_HANDLE_VALUE;
     } else if (verb == L"restore") {
         ::SetStdHandle(STD_OUTPUT_HANDLE, pipeOutput);
+    } else if (verb == L"exitreport") {
+        ::ExitProcess(static_cast<UINT>(emitted * 1000 + refused));
     } else if (verb == L"report") {
         const std::wstring text = std::to_wstring(emitted) + L" " + std::to_wstring(refused) +
                                   (consoleMissing ? L" noconsole" : L"");

@@ -83,6 +83,14 @@ RECT UnitRect(HWND control) {
                 Unscale(rect.bottom - rect.top, dpi)};
 }
 
+// The child's left, top, width and height in the shell's client area, in pixels.
+RECT PixelRect(HWND control) {
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(nullptr, g_shell->window, reinterpret_cast<POINT*>(&rect), 2);
+    return RECT{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
 int ClientHeightUnits() {
     RECT client{};
     ::GetClientRect(g_shell->window, &client);
@@ -340,4 +348,66 @@ TEST(LayoutShell, OpensThePanelOnlyFromAButtonOnScreen) {
     ASSERT_EQ(::ShellHide(), 0u);
     ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
     EXPECT_TRUE(g_shell->optionsExpanded) << "toggled in a hidden shell";
+}
+
+TEST(LayoutShell, PlacesEveryControlAtItsRectangleOnEveryScreen) {
+    const struct {
+        uint32_t mode;
+        int kind;
+        const wchar_t* diagnostics;
+        bool expand;
+    } screens[] = {
+        {0, 0, L"", false},          {0, 0, L"", true},          {1, 0, L"", false},
+        {1, 0, L"", true},           {1, 4, L"", true},          {0, 4, L"", false},
+        {0, 1, L"", false},          {1, 1, L"", false},         {0, 2, L"", false},
+        {0, 2, L"错误码：5", false}, {0, 2, L"错误码：5", true}, {1, 2, L"错误码：5", true},
+        {0, 3, L"", false},
+    };
+    for (const auto& screen : screens) {
+        SCOPED_TRACE(::testing::Message() << "mode " << screen.mode << " kind " << screen.kind << " expand "
+                                          << screen.expand << " diagnostics " << (*screen.diagnostics != 0));
+        ShellSession session(screen.mode);
+        ASSERT_TRUE(session);
+        ::ShellState(screen.kind, 0, L"标题", L"", L"按钮", screen.diagnostics);
+        ASSERT_EQ(::ShellShow(), 0u);  // the options button opens the panel only when on screen
+        if (screen.expand) ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
+        ASSERT_EQ(g_shell->optionsExpanded, screen.expand);
+
+        // Until the diagnostics have been measured they have a default height and their buttons a
+        // default row; a screen that shows them measures them first.
+        const bool idle = screen.kind == 0 || (screen.kind == 4 && screen.mode == 1);
+        const int diagnosticsHeight = idle ? 160 : g_shell->diagnosticsHeight;
+        const int buttonsTop = idle ? 690 : g_shell->diagnosticsHeight + 544;
+        const struct {
+            Field field;
+            RECT units;  // x, y, width, height
+        } expected[] = {
+            {&ShellContext::primaryButton, {184, 322, 333, 44}},
+            {&ShellContext::closeButton, {656, 8, 36, 36}},
+            {&ShellContext::optionsButton, {584, 450, 84, 27}},
+            {&ShellContext::agreementCheckbox, {28, 450, 55, 27}},
+            {&ShellContext::userAgreementLink, {83, 454, 78, 20}},
+            {&ShellContext::privacyPolicyLink, {166, 454, 78, 20}},
+            {&ShellContext::pathEdit, {50, 567, screen.mode == 1 ? 600 : 520, 20}},
+            {&ShellContext::browseButton, {588, 561, 74, 32}},
+            {&ShellContext::shortcutCheckbox, {28, 612, 209, 28}},
+            {&ShellContext::copyDiagnosticsButton, {32, buttonsTop, 150, 28}},
+            {&ShellContext::openLogButton, {200, buttonsTop, 160, 28}},
+            {&ShellContext::diagnosticsLabel, {32, 520, 636, diagnosticsHeight}},
+            {&ShellContext::locationLabel, {32, 526, 160, 20}},
+            {&ShellContext::directoryNoteLabel, {250, 526, 418, 20}},
+            {&ShellContext::progressBar, {184, 339, 333, 9}},
+        };
+        for (const auto& control : expected) {
+            const char* name = "?";
+            for (const auto& [field, childName] : ChildNames())
+                if (field == control.field) name = childName;
+            const RECT placed = PixelRect(g_shell->*control.field);
+            const UINT dpi = g_shell->dpi;
+            EXPECT_EQ(placed.left, Scale(control.units.left, dpi)) << name;
+            EXPECT_EQ(placed.top, Scale(control.units.top, dpi)) << name;
+            EXPECT_EQ(placed.right, Scale(control.units.right, dpi)) << name << " width";
+            EXPECT_EQ(placed.bottom, Scale(control.units.bottom, dpi)) << name << " height";
+        }
+    }
 }

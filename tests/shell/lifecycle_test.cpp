@@ -383,3 +383,42 @@ TEST(ShellOpen, OpensFromAnAssetDirectoryOfAnyLength) {
     for (auto path = made.rbegin(); path != made.rend(); ++path)
         if (!::DeleteFileW(path->c_str())) ::RemoveDirectoryW(path->c_str());
 }
+
+TEST(ShellOpen, CentresTheWindowInTheWorkAreaOfItsMonitor) {
+    RECT primaryWork{};
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &primaryWork, 0));
+    // The update surface opens on the monitor under the cursor.
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &monitor));
+    const struct {
+        uint32_t mode;
+        const wchar_t* size;
+        RECT work;
+    } cases[] = {
+        {ShellModeInstall, L"", primaryWork},
+        {ShellModeUninstall, L"", primaryWork},
+        {ShellModeUpdate, L"1000x700", monitor.rcWork},
+        {ShellModeUpdate, L"", monitor.rcWork},
+        // As large as the work area: at its left and top edges.
+        {ShellModeUpdate, L"30000x30000", monitor.rcWork},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "mode " << c.mode << " size " << c.size);
+        if (c.mode == ShellModeUpdate) ASSERT_EQ(::ShellConfigureUpdateSurface(L"", c.size), 0u);
+        ShellSession session(c.mode);
+        ASSERT_TRUE(session);
+        RECT window{};
+        ::GetWindowRect(session.window(), &window);
+        const int width = window.right - window.left, height = window.bottom - window.top;
+        EXPECT_EQ(width, MulDiv(g_shell->logicalWidth, g_shell->dpi, 96));
+        EXPECT_EQ(height, MulDiv(g_shell->logicalHeight, g_shell->dpi, 96));
+        const int workWidth = c.work.right - c.work.left, workHeight = c.work.bottom - c.work.top;
+        EXPECT_EQ(window.left, c.work.left + std::max(0, (workWidth - width) / 2));
+        EXPECT_EQ(window.top, c.work.top + std::max(0, (workHeight - height) / 2));
+        EXPECT_GE(window.left, c.work.left);
+        EXPECT_GE(window.top, c.work.top);
+    }
+}

@@ -44,6 +44,10 @@ ShellFace::ShellFace() {
     WriteSolidPng(assets_.Join(L"installer-path.png"), 600, 32, kTestPathField);
 }
 
+bool ShellFace::ReplacePicture(const wchar_t* picture, Rgb colour, int size) {
+    return WriteSolidPng(assets_.Join(picture), size, size, colour);
+}
+
 ShellFace::~ShellFace() {
     ShellClose();
 }

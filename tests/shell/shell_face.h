@@ -26,6 +26,8 @@ class ShellFace {
     ShellFace& operator=(const ShellFace&) = delete;
 
     const std::wstring& assets() const { return assets_.path(); }
+    // Replaces one of the pictures with a flat, opaque square of `colour`; before Open.
+    bool ReplacePicture(const wchar_t* picture, Rgb colour, int size = 16);
     // ShellOpen on the test pictures, then ShellShow; null when either fails.
     HWND Open(unsigned mode, const wchar_t* displayName = L"Demo");
     // Lets the window repaint, then captures its client area.

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "common/scaling.h"
@@ -377,8 +378,37 @@ TEST(ShellDpiChange, ResizesAtTheSuggestedPlaceAndRebuildsTheFonts) {
     }
 }
 
+// A fresh folder at the root of the system drive, removed with everything in it when destroyed.
+// In a fresh profile Wine's folder browser selects another item than a start folder inside the user
+// profile (where the temporary directory lies), so the browser tests start outside it.
+class FolderOutsideTheProfile {
+  public:
+    FolderOutsideTheProfile() {
+        wchar_t windows[MAX_PATH] = {};
+        ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+        const std::wstring root = std::wstring(windows).substr(0, 3);
+        for (int attempt = 0; path_.empty() && attempt < 100; ++attempt) {
+            const std::wstring candidate = root + L"tovrak-browse-" +
+                                           std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                           std::to_wstring(attempt);
+            if (::CreateDirectoryW(candidate.c_str(), nullptr)) path_ = candidate;
+        }
+    }
+    ~FolderOutsideTheProfile() {
+        if (!path_.empty()) RemoveTree(path_);
+    }
+    FolderOutsideTheProfile(const FolderOutsideTheProfile&) = delete;
+    FolderOutsideTheProfile& operator=(const FolderOutsideTheProfile&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::wstring Join(std::wstring_view relative) const { return path_ + L"\\" + std::wstring(relative); }
+
+  private:
+    std::wstring path_;
+};
+
 TEST(ShellFolderBrowser, TakesTheChosenFolderAndIgnoresACancel) {
-    TempDirectory temp;
+    FolderOutsideTheProfile temp;
+    ASSERT_FALSE(temp.path().empty());
     ShellSession session(ShellModeInstall, temp.Join(L"missing\\deeper"));
     ASSERT_TRUE(session);
     ASSERT_EQ(::ShellShow(), 0u);

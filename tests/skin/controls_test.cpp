@@ -53,19 +53,37 @@ TEST(SkinExports, RefuseWhatIsNotAWindowOrAnUnsupportedDpi) {
     EXPECT_EQ(SetSurface(control, image.c_str(), 768), 1);
 }
 
+constexpr int kActionHostWidth = 700;
+constexpr int kActionHostHeight = 290;
+
+RECT WorkArea() {
+    RECT work{};
+    if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+        work = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    return work;
+}
+
+// Where the pointer rests while it is to be over none of the fixture's windows: the opposite corner
+// of the work area.
+void ParkCursor() {
+    const RECT work = WorkArea();
+    ::SetCursorPos(work.left + 5, work.top + 5);
+}
+
 class ActionText : public ::testing::Test {
   protected:
     void SetUp() override {
         trigger = host.AddChild(L"BUTTON", L"go", BS_PUSHBUTTON, 20, 20, 120, 40);
         other = host.AddChild(L"BUTTON", L"other", BS_PUSHBUTTON, 20, 200, 120, 40);
         label = host.AddChild(L"STATIC", L"HHHHHHHH", 0, 200, 20, 300, 30);
-        ::SetCursorPos(1000, 900);
+        ParkCursor();
         ::SetFocus(other);
         Settle();
     }
-    // Topmost in a corner of the screen, so that the windows of tests running beside this one neither
-    // cover the trigger nor repaint the label.
-    HostWindow host{1210, 780, 700, 290, WS_EX_TOPMOST};
+    // Topmost in the bottom-right corner of the work area, whatever the display's size, so that the
+    // windows of tests running beside this one neither cover the trigger nor repaint the label.
+    HostWindow host{WorkArea().right - kActionHostWidth, WorkArea().bottom - kActionHostHeight,
+                    kActionHostWidth, kActionHostHeight, WS_EX_TOPMOST};
     HWND trigger = nullptr, other = nullptr, label = nullptr;
 };
 
@@ -89,7 +107,7 @@ TEST_F(ActionText, RepaintsOnHoverInAndOutButNotOnMouseOutWhileFocused) {
     EXPECT_EQ(paints.count(), 1);
     EXPECT_GT(TextPixels(label, kActive), 0);
     // The leave notice comes from a timer that checks the pointer about every 400 ms.
-    ::SetCursorPos(1000, 900);
+    ParkCursor();
     Settle(600);
     EXPECT_EQ(paints.count(), 2);
     EXPECT_GT(TextPixels(label, kNormal), 0);
@@ -100,7 +118,7 @@ TEST_F(ActionText, RepaintsOnHoverInAndOutButNotOnMouseOutWhileFocused) {
     Settle();
     EXPECT_EQ(paints.count(), 3);
     MoveCursorTo(trigger);
-    ::SetCursorPos(1000, 900);
+    ParkCursor();
     Settle(600);
     EXPECT_EQ(paints.count(), 3) << "the label stays active while the trigger has the focus";
     EXPECT_GT(TextPixels(label, kActive), 0);

@@ -188,5 +188,28 @@ TEST(EventStream, EmitRefusesAFileOrAConsoleWithoutCountingIt) {
     EXPECT_EQ(report.text, L"511 605");
 }
 
+TEST(EventStream, EmitRefusesThe513thRecordAndCountsNoSuppressedProgress) {
+    ShellContextScope shell;
+    // 512 records: the first progress value, 510 others and one more progress value. The repeated
+    // progress values between them are suppressed and, not being counted, leave room for all 512.
+    // Past the limit a repeated value is still suppressed (1), anything else is refused (0).
+    const std::wstring arguments =
+        L"progress:7 progress:7 progress:7 progress:7 many:510:3 progress:8 progress:8 emit:4:late:x "
+        L"progress:9 exitreport";
+    ASSERT_EQ(ShellStartWorker(EventWriterPath().c_str(), arguments.c_str()), 0u);
+    const TakenEvent first = NextEvent();
+    EXPECT_EQ(first.type, 1);
+    EXPECT_EQ(first.text, L"7");
+    for (int i = 0; i < 510; ++i)
+        ASSERT_EQ(NextEvent().type, 3) << i;
+    const TakenEvent last = NextEvent();
+    EXPECT_EQ(last.type, 1);
+    EXPECT_EQ(last.text, L"8");
+    EXPECT_EQ(NextEvent().type, 0) << "nothing after the 512th record";
+    EXPECT_EQ(shell->eventsTaken, 512u);
+    // 1 + 3 + 510 + 1 + 1 calls returned 1; the late record and the new progress value returned 0.
+    EXPECT_EQ(WaitForWorkerExit(), 516 * 1000 + 2);
+}
+
 }  // namespace
 }  // namespace tovrak::test

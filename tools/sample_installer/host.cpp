@@ -257,8 +257,7 @@ class Installer {
         for (int32_t type; (type = ShellReadEvent(label, text, 1024)) != 0;) {
             switch (type) {
                 case sample::kEventProgress:
-                    percent_ = _wtoi(text);
-                    ShellProgress(percent_);
+                    ShowProgress(_wtoi(text));
                     break;
                 case sample::kEventStage:
                     Say(L"stage %ls: %ls", label, text);
@@ -310,8 +309,27 @@ class Installer {
         } else if (options_.mode == Mode::Install) {
             ShellState(3, 100, L"安装完成", L"Tovrak 示例已安装", L"立即体验", L"");
         } else {
-            ShellProgress(100);
+            ShowProgress(100);
         }
+    }
+
+    // Passes the worker's percentage to the shell. The autopilot photographs the update surface at
+    // exactly 0, 50 and 100 percent, so that each picture shows what its name says: a value that
+    // passes 0 or 50 is held back until the surface has been photographed at that percentage.
+    void ShowProgress(int value) {
+        if (options_.autopilot && options_.mode == Mode::Update) {
+            if (updateShots_ == 0 && value > 0) {
+                Screenshot(L"update-0");
+                ++updateShots_;
+            }
+            if (updateShots_ == 1 && value >= 50) {
+                ShellProgress(50);
+                Screenshot(L"update-50");
+                ++updateShots_;
+            }
+        }
+        percent_ = value;
+        ShellProgress(value);
     }
 
     void ShowFailure(const wchar_t* stage, int code, DWORD systemError, const wchar_t* message) {
@@ -412,13 +430,8 @@ class Installer {
                                                                  : L"install";
 
         if (options_.mode == Mode::Update) {
-            if (step_ == 0) {
-                Screenshot(L"update-0");
-                ++step_;
-            } else if (step_ == 1 && percent_ >= 50) {
-                Screenshot(L"update-50");
-                ++step_;
-            } else if (step_ == 2 && phase_ == Phase::Succeeded) {
+            // The pictures at 0 and 50 percent are taken as the progress passes them (ShowProgress).
+            if (step_ == 0 && phase_ == Phase::Succeeded) {
                 Screenshot(L"update-100");
                 ++step_;
                 LaunchApplication();
@@ -514,6 +527,7 @@ class Installer {
     int percent_ = 0;
     int filesSeen_ = 0;
     int step_ = 0;
+    int updateShots_ = 0;  // pictures of the update surface taken so far, at 0 and at 50 percent
     int failureStep_ = 0;
     double nextStepAt_ = 0;
     std::wstring lastFailure_;
