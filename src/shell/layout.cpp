@@ -7,6 +7,7 @@
 
 #include "common/gdiplus.h"
 #include "common/scaling.h"
+#include "shell/accessibility.h"
 #include "shell/painter.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
@@ -266,6 +267,8 @@ void LayoutShell() {
         ::DestroyWindow(std::exchange(shell.transitionWindow, nullptr));
         if (visible) ::DwmFlush();
     }
+    // The check boxes and the options panel change no window state of their own.
+    AnnounceShellChanges(shell);
 }
 
 void ComposeBackdrop() noexcept {
