@@ -4,7 +4,8 @@
 // through LresultFromObject, and raises WinEvents for what that object reports. This is the MSAA
 // server that UI Automation's MSAA proxy also reads, so Narrator, NVDA and JAWS hear the same.
 // The hook is a second subclass on the same windows the shell already subclasses; it keeps the
-// accessible side apart from the painting side of the button subclass.
+// accessible side apart from the painting side of the button subclass. It also carries the Tab key,
+// for the keyboard reaches the same controls in the same order a screen reader reads them.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -37,16 +38,28 @@ struct AccessibleControl {
     // What clients were last told (or found at creation).
     AccessibleFacts announced;
     int progressPercent = 0;
+    // An edit control raises its own value change when its text changes.
+    bool announcesValue = true;
 };
 
 LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
                                            UINT_PTR subclassId, DWORD_PTR referenceData);
 
-std::array<HWND, 13> InteractiveChildren(const ShellContext& shell) noexcept {
-    return {shell.primaryButton,     shell.optionsButton,     shell.closeButton,
-            shell.agreementCheckbox, shell.userAgreementLink, shell.privacyPolicyLink,
-            shell.shortcutCheckbox,  shell.browseButton,      shell.copyDiagnosticsButton,
-            shell.openLogButton,     shell.pathEdit,          shell.diagnosticsLabel,
+// The window itself and its interactive children; the two plain labels keep the system's objects.
+std::array<HWND, 14> AccessibleWindows(const ShellContext& shell) noexcept {
+    return {shell.window,
+            shell.primaryButton,
+            shell.optionsButton,
+            shell.closeButton,
+            shell.agreementCheckbox,
+            shell.userAgreementLink,
+            shell.privacyPolicyLink,
+            shell.shortcutCheckbox,
+            shell.browseButton,
+            shell.copyDiagnosticsButton,
+            shell.openLogButton,
+            shell.pathEdit,
+            shell.diagnosticsLabel,
             shell.progressBar};
 }
 
@@ -79,8 +92,10 @@ void Announce(AccessibleControl& record) noexcept {
                 ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, record.window, OBJID_CLIENT, CHILDID_SELF);
             if (AnnouncedState(now.state) != AnnouncedState(before.state))
                 ::NotifyWinEvent(EVENT_OBJECT_STATECHANGE, record.window, OBJID_CLIENT, CHILDID_SELF);
-            if (now.value != before.value)
+            if (record.announcesValue && now.value != before.value)
                 ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, record.window, OBJID_CLIENT, CHILDID_SELF);
+            if (now.description != before.description)
+                ::NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, record.window, OBJID_CLIENT, CHILDID_SELF);
         }
         record.announced = std::move(now);
     });
@@ -112,10 +127,15 @@ LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wP
                 if (const LRESULT reference = ServeClientObject(*record, wParam)) return reference;
             }
             break;
-        case WM_SETTEXT:
+        case WM_SETTEXT: {
+            const LRESULT result = ::DefSubclassProc(control, message, wParam, lParam);
+            Announce(*record);
+            return result;
+        }
         case WM_ENABLE: {
             const LRESULT result = ::DefSubclassProc(control, message, wParam, lParam);
             Announce(*record);
+            if (!wParam && g_shell) KeepFocusReachable(*g_shell);
             return result;
         }
         case SetProgressMessage: {
@@ -124,6 +144,17 @@ LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wP
             Announce(*record);
             return result;
         }
+        case WM_GETDLGCODE: {
+            // Tab is claimed from the dialog manager, which would walk the Z-order instead.
+            const LRESULT code = ::DefSubclassProc(control, message, wParam, lParam);
+            const auto* key = reinterpret_cast<const MSG*>(lParam);
+            return key && key->message == WM_KEYDOWN && key->wParam == VK_TAB ? code | DLGC_WANTTAB : code;
+        }
+        case WM_KEYDOWN:
+            if (wParam != VK_TAB || !g_shell) break;
+            MoveFocusInReadingOrder(*g_shell, control == g_shell->window ? nullptr : control,
+                                    ::GetKeyState(VK_SHIFT) < 0);
+            return 0;
         case WM_NCDESTROY:
             Detach(control, record);
             break;
@@ -148,13 +179,13 @@ void AttachTo(const ShellContext& shell, HWND control) noexcept {
 }  // namespace
 
 void AttachShellAccessibility(ShellContext& shell) noexcept {
-    OrderShellChildren(shell);
-    for (HWND control : InteractiveChildren(shell))
+    for (HWND control : AccessibleWindows(shell))
         AttachTo(shell, control);
 }
 
 void AnnounceShellChanges(const ShellContext& shell) noexcept {
-    for (HWND control : InteractiveChildren(shell)) {
+    KeepFocusReachable(shell);
+    for (HWND control : AccessibleWindows(shell)) {
         if (AccessibleControl* record = RecordOf(control)) Announce(*record);
     }
 }

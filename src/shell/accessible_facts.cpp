@@ -54,6 +54,11 @@ void DescribeCheckBox(AccessibleFacts& facts, HWND box, bool checked) {
     facts.defaultAction = checked ? kUncheckAction : kCheckAction;
 }
 
+// The headline the painter draws: the gate's reason on the idle install screen, the title elsewhere.
+const std::wstring& PaintedHeadline(const ShellContext& shell) noexcept {
+    return shell.stateKind != 0 || shell.uninstallMode ? shell.windowTitle : shell.gateReason;
+}
+
 }  // namespace
 
 LONG AnnouncedState(LONG state) noexcept {
@@ -62,7 +67,19 @@ LONG AnnouncedState(LONG state) noexcept {
 
 AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, int progressPercent) {
     AccessibleFacts facts;
-    if (control == shell.agreementCheckbox) {
+    if (control == shell.window) {
+        // Named by its title; the headline and the line under it are painted, not windows, so they
+        // are what the window says about itself.
+        facts.name = WindowText(control);
+        facts.role = ROLE_SYSTEM_CLIENT;
+        facts.state = WindowState(control) | STATE_SYSTEM_FOCUSABLE;
+        facts.container = true;
+        if (!shell.updateMode) {
+            facts.hasDescription = true;
+            facts.description = PaintedHeadline(shell);
+            if (!shell.statusText.empty()) facts.description += L"\n" + shell.statusText;
+        }
+    } else if (control == shell.agreementCheckbox) {
         // The box itself reads only "同意"; its window text is the whole sentence the links complete.
         DescribeCheckBox(facts, control, shell.agreementAccepted != 0);
     } else if (control == shell.shortcutCheckbox) {

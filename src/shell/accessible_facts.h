@@ -17,12 +17,16 @@ struct AccessibleFacts {
     LONG state = 0;
     bool hasValue = false;
     std::wstring value;
+    bool hasDescription = false;
+    std::wstring description;
+    // The window's own object: its children are the child windows, which the standard proxy lists.
+    bool container = false;
     // Null when the control has no action to perform.
     const wchar_t* defaultAction = nullptr;
 };
 
-// The facts of `control`, a child of the shell window. `progressPercent` is what the progress bar was
-// last told to show; only the bar reads it.
+// The facts of `control`, the shell window or one of its children. `progressPercent` is what the progress bar
+// was last told to show; only the bar reads it.
 AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, int progressPercent);
 
 // The state bits whose change is announced as a state change. Visibility, focus and the pressed look

@@ -61,12 +61,16 @@ class ControlAccessible final : public ShellAccessible {
     HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override {
         if (!count) return E_POINTER;
         *count = 0;
-        return control_ ? S_OK : CO_E_OBJNOTCONNECTED;
+        AccessibleFacts facts;
+        if (const HRESULT result = Describe(SelfChild(), facts); FAILED(result)) return result;
+        return facts.container ? standard_->get_accChildCount(count) : S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT, IDispatch** child) override {
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT which, IDispatch** child) override {
         if (!child) return E_POINTER;
         *child = nullptr;
-        return control_ ? E_INVALIDARG : CO_E_OBJNOTCONNECTED;
+        AccessibleFacts facts;
+        if (const HRESULT result = Describe(SelfChild(), facts); FAILED(result)) return result;
+        return facts.container ? standard_->get_accChild(which, child) : E_INVALIDARG;
     }
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
         return AnswerText(child, name,
@@ -117,7 +121,12 @@ class ControlAccessible final : public ShellAccessible {
         return standard_ ? standard_->get_accParent(parent) : CO_E_OBJNOTCONNECTED;
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override {
-        return Delegate(description, [&] { return standard_->get_accDescription(child, description); });
+        if (!description) return E_POINTER;
+        *description = nullptr;
+        AccessibleFacts facts;
+        if (const HRESULT result = Describe(child, facts); FAILED(result)) return result;
+        if (facts.hasDescription) return Text(facts.description, description);
+        return standard_->get_accDescription(child, description);
     }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
         return Delegate(help, [&] { return standard_->get_accHelp(child, help); });
@@ -152,6 +161,13 @@ class ControlAccessible final : public ShellAccessible {
 
   private:
     ~ControlAccessible() = default;
+
+    static VARIANT SelfChild() noexcept {
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        return self;
+    }
 
     static bool IsSelf(const VARIANT& child) noexcept {
         return child.vt == VT_I4 && child.lVal == CHILDID_SELF;

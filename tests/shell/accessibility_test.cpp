@@ -182,6 +182,18 @@ struct ControlExpectation {
 constexpr LONG kShown = 0;
 constexpr LONG kHidden = STATE_SYSTEM_INVISIBLE;
 
+// Whether this platform's edit control raises its own value change when its text is set, as Windows'
+// does; the shell leaves that event to the control.
+bool EditAnnouncesItsValue() {
+    EventListener probe;
+    UniqueWindow edit(::CreateWindowExW(0, L"EDIT", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 20, nullptr,
+                                        nullptr, nullptr, nullptr));
+    probe.Take(EVENT_OBJECT_VALUECHANGE);
+    ::SetWindowTextW(edit.get(), L"changed");
+    const auto heard = probe.Take(EVENT_OBJECT_VALUECHANGE);
+    return std::any_of(heard.begin(), heard.end(), [&](const auto& h) { return h.window == edit.get(); });
+}
+
 const std::wstring kDiagnostics = L"错误代码：0x80070005\r\n安装位置：C:\\Tovrak\\Sample";
 
 }  // namespace
@@ -192,13 +204,18 @@ TEST(ShellAccessibility, EveryControlReportsWhatItsScreenShows) {
         unsigned mode;
         std::function<void()> enter;
         std::wstring windowName;
+        std::wstring windowDescription;
         std::vector<ControlExpectation> controls;
     };
     const Screen screens[] = {
         {"idle install, options open",
          ShellModeInstall,
-         [] { Command(g_shell->optionsButton); },
+         [] {
+             ::ShellGate(1, L"准备就绪", L"将安装到所选位置");
+             Command(g_shell->optionsButton);
+         },
          L"安装Tovrak",
+         L"准备就绪\n将安装到所选位置",
          {
              {&ShellContext::primaryButton, L"一键安装", ROLE_SYSTEM_PUSHBUTTON, kShown,
               kHidden | STATE_SYSTEM_UNAVAILABLE},
@@ -223,6 +240,7 @@ TEST(ShellAccessibility, EveryControlReportsWhatItsScreenShows) {
          ShellModeInstall,
          [] { Command(g_shell->agreementCheckbox); },
          L"安装Tovrak",
+         L"",
          {
              {&ShellContext::primaryButton, L"一键安装", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_UNAVAILABLE,
               kHidden | STATE_SYSTEM_FOCUSABLE},
@@ -236,6 +254,7 @@ TEST(ShellAccessibility, EveryControlReportsWhatItsScreenShows) {
         {"idle uninstall, location open",
          ShellModeUninstall,
          [] { Command(g_shell->optionsButton); },
+         L"卸载Tovrak",
          L"卸载Tovrak",
          {
              {&ShellContext::primaryButton, L"卸载", ROLE_SYSTEM_PUSHBUTTON, kShown,
@@ -252,6 +271,7 @@ TEST(ShellAccessibility, EveryControlReportsWhatItsScreenShows) {
          ShellModeInstall,
          [] { ::ShellState(ShellStateRunning, 42, L"正在安装", L"请稍候", L"", L""); },
          L"正在安装",
+         L"正在安装\n请稍候",
          {
              {&ShellContext::primaryButton, L"", ROLE_SYSTEM_PUSHBUTTON, kHidden, 0},
              {&ShellContext::closeButton, L"关闭安装器", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_UNAVAILABLE,
@@ -266,6 +286,7 @@ TEST(ShellAccessibility, EveryControlReportsWhatItsScreenShows) {
              ::ShellState(ShellStateFailed, 0, L"安装失败", L"", L"重试", kDiagnostics.c_str());
              Command(g_shell->optionsButton);
          },
+         L"安装失败",
          L"安装失败",
          {
              {&ShellContext::primaryButton, L"重试", ROLE_SYSTEM_PUSHBUTTON, kShown,
@@ -294,6 +315,13 @@ TEST(ShellAccessibility, EveryControlReportsWhatItsScreenShows) {
         ComPtr<IAccessible> window = ClientObject(session.window());
         ASSERT_TRUE(window);
         EXPECT_EQ(Read(*window.get()).name, screen.windowName);
+        BSTR description = nullptr;
+        EXPECT_EQ(window->get_accDescription(Self(), &description), S_OK);
+        EXPECT_EQ(TakeText(description), screen.windowDescription);
+        // Its children are the child windows, for a client's navigation.
+        LONG children = 0;
+        EXPECT_EQ(window->get_accChildCount(&children), S_OK);
+        EXPECT_EQ(children, 15);
 
         for (const ControlExpectation& expected : screen.controls) {
             const HWND control = g_shell->*expected.control;
@@ -318,6 +346,7 @@ TEST(ShellAccessibility, EveryControlReportsWhatItsScreenShows) {
 }
 
 TEST(ShellAccessibility, AnnouncesEachChangeOnceAndNothingWhenNothingChanged) {
+    const bool editAnnounces = EditAnnouncesItsValue();
     ShellSession session;
     ASSERT_TRUE(session);
     ASSERT_EQ(::ShellShow(), 0u);
@@ -325,6 +354,8 @@ TEST(ShellAccessibility, AnnouncesEachChangeOnceAndNothingWhenNothingChanged) {
     ASSERT_TRUE(events);
     events.TakeChanges();
     const ShellContext& shell = *g_shell;
+    std::vector<std::pair<DWORD, HWND>> newDirectory;
+    if (editAnnounces) newDirectory.push_back({EVENT_OBJECT_VALUECHANGE, shell.pathEdit});
 
     const struct {
         const char* step;
@@ -380,6 +411,34 @@ TEST(ShellAccessibility, AnnouncesEachChangeOnceAndNothingWhenNothingChanged) {
         const auto heard = events.TakeChanges();
         EXPECT_EQ(heard, Expected(step.expected)) << step.step << ": heard " << Describe(heard)
                                                   << ", expected " << Describe(Expected(step.expected));
+    }
+}
+
+TEST(ShellAccessibility, TheWindowAnnouncesANewHeadlineOrDetail) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    EventListener events;
+    ASSERT_TRUE(events);
+    events.Take(EVENT_OBJECT_DESCRIPTIONCHANGE);
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        long announcements;
+    } steps[] = {
+        {"a closed gate", [] { ::ShellGate(0, L"请先关闭正在运行的程序", L""); }, 1},
+        {"the same gate", [] { ::ShellGate(0, L"请先关闭正在运行的程序", L""); }, 0},
+        {"a new detail", [] { ::ShellGate(0, L"请先关闭正在运行的程序", L"Tovrak.exe 仍在运行"); }, 1},
+        {"the running screen", [] { ::ShellState(ShellStateRunning, 1, L"正在安装", L"", L"", L""); }, 1},
+        {"progress only", [] { ::ShellProgress(2); }, 0},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        const auto heard = events.Take(EVENT_OBJECT_DESCRIPTIONCHANGE);
+        EXPECT_EQ(std::count_if(heard.begin(), heard.end(),
+                                [](const auto& h) { return h.window == g_shell->window; }),
+                  step.announcements)
+            << step.step;
     }
 }
 

@@ -83,7 +83,43 @@ TEST(ShellKeyboard, TabWalksEveryScreenTopToBottomLeftToRight) {
                 << "after tab " << step << ": focus on id " << ::GetDlgCtrlID(::GetFocus())
                 << ", expected id " << ::GetDlgCtrlID(expected);
         }
+        // Shift+Tab goes back the same way.
+        BYTE keys[256] = {};
+        ASSERT_TRUE(::GetKeyboardState(keys));
+        keys[VK_SHIFT] = 0x80;
+        ASSERT_TRUE(::SetKeyboardState(keys));
+        Press(VK_TAB);
+        keys[VK_SHIFT] = 0;
+        ::SetKeyboardState(keys);
+        EXPECT_EQ(::GetFocus(), g_shell->*screen.order.back());
     }
+}
+
+TEST(ShellKeyboard, TabFindsTheControlsAgainWhenTheFocusedOneIsDisabled) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    if (::GetActiveWindow() != session.window())
+        GTEST_SKIP() << "the shell window is not active on this display";
+    ASSERT_EQ(::GetFocus(), g_shell->primaryButton);
+
+    EXPECT_EQ(Press(VK_RETURN), ShellCommandPrimaryAction);
+    EXPECT_EQ(::GetFocus(), session.window());
+    EXPECT_EQ(Press(VK_TAB), ShellCommandNone);
+    EXPECT_EQ(::GetFocus(), g_shell->closeButton);
+
+    // The running screen disables the close button and offers nothing to focus.
+    ::ShellState(ShellStateRunning, 5, L"正在安装", L"", L"", L"");
+    EXPECT_EQ(::GetFocus(), session.window());
+    EXPECT_EQ(Press(VK_TAB), ShellCommandNone);
+    EXPECT_EQ(::GetFocus(), session.window());
+
+    ::ShellState(ShellStateFailed, 0, L"安装失败", L"", L"重试", L"错误：5");
+    for (Field expected : {&ShellContext::closeButton, &ShellContext::primaryButton}) {
+        Press(VK_TAB);
+        EXPECT_EQ(::GetFocus(), g_shell->*expected);
+    }
+    EXPECT_EQ(Press(VK_RETURN), ShellCommandPrimaryAction);
 }
 
 TEST(ShellKeyboard, SpaceAndEnterActOnTheFocusedControlAndEscapeOnNothing) {
