@@ -1,11 +1,12 @@
 // Owner-drawn buttons look like push buttons to every accessibility client: the system's proxy
-// cannot know that two of them are check boxes, two are links and one opens a panel. Each
-// interactive child therefore answers WM_GETOBJECT(OBJID_CLIENT) with an object of its own, served
-// through LresultFromObject, and raises WinEvents for what that object reports. This is the MSAA
-// server that UI Automation's MSAA proxy also reads, so Narrator, NVDA and JAWS hear the same.
-// The hook is a second subclass on the same windows the shell already subclasses; it keeps the
-// accessible side apart from the painting side of the button subclass. It also carries the Tab key,
-// for the keyboard reaches the same controls in the same order a screen reader reads them.
+// cannot know that two of them are check boxes, two are links and one opens a panel, and the
+// window's headline is painted, not a window. The window and each interactive child therefore answer
+// WM_GETOBJECT(OBJID_CLIENT) with an object of their own, served through LresultFromObject, and raise
+// WinEvents for what that object reports. This is the MSAA server that UI Automation's MSAA proxy
+// also reads, so Narrator, NVDA and JAWS hear the same, and it is the one piece of oleacc that every
+// client implements. The hook is a second subclass on the windows the shell already subclasses; it
+// keeps the accessible side apart from the painting side of the button subclass. It also carries the
+// Tab key, which the dialog manager would walk in the children's order of creation.
 
 #include <windows.h>
 #include <commctrl.h>
