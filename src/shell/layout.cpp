@@ -267,7 +267,7 @@ void LayoutShell() {
         ::DestroyWindow(std::exchange(shell.transitionWindow, nullptr));
         if (visible) ::DwmFlush();
     }
-    // The check boxes and the options panel change no window state of their own.
+    // A ticked box or an opened panel changes no window of its own; their changes are found here.
     AnnounceShellChanges(shell);
 }
 
