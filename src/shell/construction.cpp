@@ -5,6 +5,7 @@
 #include <new>
 
 #include "common/scaling.h"
+#include "shell/accessibility.h"
 #include "shell/shell_window.h"
 #include "shell/update_surface_config.h"
 #include "tovrak/renderer.h"
@@ -231,6 +232,7 @@ void CreateShellChildren(ShellContext& shell) noexcept {
          {shell.pathEdit, shell.diagnosticsLabel, shell.locationLabel, shell.directoryNoteLabel}) {
         if (control) ::SendMessageW(control, WM_SETFONT, font, FALSE);
     }
+    AttachShellAccessibility(shell);
 }
 
 LRESULT CALLBACK TransitionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

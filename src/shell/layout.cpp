@@ -8,6 +8,7 @@
 
 #include "common/gdiplus.h"
 #include "common/scaling.h"
+#include "shell/accessibility.h"
 #include "shell/painter.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
@@ -290,6 +291,8 @@ void LayoutShell() {
         ::DestroyWindow(std::exchange(shell.transitionWindow, nullptr));
         if (visible) ::DwmFlush();
     }
+    // A ticked box or an opened panel changes no window of its own; their changes are found here.
+    AnnounceShellChanges(shell);
 }
 
 void ComposeBackdrop() noexcept {

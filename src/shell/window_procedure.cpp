@@ -7,6 +7,7 @@
 
 #include "common/export_guard.h"
 #include "common/scaling.h"
+#include "shell/accessibility.h"
 #include "shell/layout.h"
 #include "shell/painter.h"
 #include "shell/shell_context.h"
@@ -63,6 +64,7 @@ void OnCommand(ShellContext& shell, HWND control) noexcept {
     } else if (control == shell.shortcutCheckbox) {
         shell.createShortcut = !shell.createShortcut;
         ::InvalidateRect(control, nullptr, FALSE);
+        AnnounceShellChanges(shell);
     } else if (control == shell.userAgreementLink) {
         shell.pendingCommand = ShellCommandOpenUserAgreement;
     } else if (control == shell.privacyPolicyLink) {

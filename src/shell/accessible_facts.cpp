@@ -1,0 +1,130 @@
+#include "shell/accessible_facts.h"
+
+#include <oleacc.h>
+
+#include <string>
+
+#include "shell/shell_context.h"
+
+namespace tovrak {
+namespace {
+
+// The verbs Windows itself uses for these roles, in the language of the shell's face.
+constexpr wchar_t kPressAction[] = L"按下";
+constexpr wchar_t kCheckAction[] = L"选中";
+constexpr wchar_t kUncheckAction[] = L"清除";
+constexpr wchar_t kJumpAction[] = L"跳转";
+constexpr wchar_t kExpandAction[] = L"展开";
+constexpr wchar_t kCollapseAction[] = L"折叠";
+
+// The diagnostics panel is opened by the button that reads this, and it is what the text is.
+constexpr wchar_t kDiagnosticsName[] = L"诊断信息";
+
+std::wstring WindowText(HWND window) {
+    if (!window) return {};
+    const int length = ::GetWindowTextLengthW(window);
+    if (length <= 0) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int read = ::GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<size_t>(read > 0 ? read : 0));
+    return text;
+}
+
+// The states every window-backed control shares, as the system's own proxies report them.
+LONG WindowState(HWND control) noexcept {
+    LONG state = 0;
+    if (!::IsWindowVisible(control)) state |= STATE_SYSTEM_INVISIBLE;
+    const bool enabled = ::IsWindowEnabled(control) != FALSE;
+    if (!enabled) state |= STATE_SYSTEM_UNAVAILABLE;
+    if (enabled && (::GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP)) state |= STATE_SYSTEM_FOCUSABLE;
+    if (::GetFocus() == control) state |= STATE_SYSTEM_FOCUSED;
+    return state;
+}
+
+LONG ButtonState(HWND button) noexcept {
+    LONG state = WindowState(button);
+    if (::SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) state |= STATE_SYSTEM_PRESSED;
+    return state;
+}
+
+void DescribeCheckBox(AccessibleFacts& facts, HWND box, bool checked) {
+    facts.name = WindowText(box);
+    facts.role = ROLE_SYSTEM_CHECKBUTTON;
+    facts.state = ButtonState(box) | (checked ? STATE_SYSTEM_CHECKED : 0);
+    facts.defaultAction = checked ? kUncheckAction : kCheckAction;
+}
+
+// The headline the painter draws: the gate's reason on the idle install screen, the title elsewhere.
+const std::wstring& PaintedHeadline(const ShellContext& shell) noexcept {
+    return shell.stateKind != 0 || shell.uninstallMode ? shell.windowTitle : shell.gateReason;
+}
+
+}  // namespace
+
+LONG AnnouncedState(LONG state) noexcept {
+    return state & ~(STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_PRESSED);
+}
+
+AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, int progressPercent) {
+    AccessibleFacts facts;
+    if (control == shell.window) {
+        // Named by its title; the headline and the line under it are painted, not windows, so they
+        // are what the window says about itself.
+        facts.name = WindowText(control);
+        facts.role = ROLE_SYSTEM_CLIENT;
+        facts.state = WindowState(control) | STATE_SYSTEM_FOCUSABLE;
+        facts.container = true;
+        if (!shell.updateMode) {
+            facts.hasDescription = true;
+            facts.description = PaintedHeadline(shell);
+            if (!shell.statusText.empty()) facts.description += L"\n" + shell.statusText;
+        }
+    } else if (control == shell.agreementCheckbox) {
+        // The box itself reads only "同意"; its window text is the whole sentence the links complete.
+        DescribeCheckBox(facts, control, shell.agreementAccepted != 0);
+    } else if (control == shell.shortcutCheckbox) {
+        DescribeCheckBox(facts, control, shell.createShortcut != 0);
+    } else if (control == shell.userAgreementLink || control == shell.privacyPolicyLink) {
+        facts.name = WindowText(control);
+        facts.role = ROLE_SYSTEM_LINK;
+        facts.state = ButtonState(control) | STATE_SYSTEM_LINKED;
+        facts.defaultAction = kJumpAction;
+    } else if (control == shell.optionsButton) {
+        // It opens and closes a panel below it: expanded and collapsed are what it shows with its arrow.
+        const bool expanded = shell.optionsExpanded != 0;
+        facts.name = WindowText(control);
+        facts.role = ROLE_SYSTEM_PUSHBUTTON;
+        facts.state = ButtonState(control) | (expanded ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED);
+        facts.defaultAction = expanded ? kCollapseAction : kExpandAction;
+    } else if (control == shell.pathEdit) {
+        // Labelled by the location label beside it, which is shown whenever the field is.
+        facts.name = WindowText(shell.locationLabel);
+        facts.role = ROLE_SYSTEM_TEXT;
+        facts.state = WindowState(control) | STATE_SYSTEM_READONLY;
+        facts.hasValue = true;
+        facts.value = WindowText(control);
+    } else if (control == shell.progressBar) {
+        // Labelled by the headline above it.
+        facts.name = shell.windowTitle;
+        facts.role = ROLE_SYSTEM_PROGRESSBAR;
+        facts.state = WindowState(control) | STATE_SYSTEM_READONLY;
+        facts.hasValue = true;
+        facts.value = std::to_wstring(progressPercent) + L"%";
+    } else if (control == shell.diagnosticsLabel) {
+        facts.name = kDiagnosticsName;
+        facts.role = ROLE_SYSTEM_STATICTEXT;
+        facts.state = WindowState(control) | STATE_SYSTEM_READONLY;
+        facts.hasValue = true;
+        facts.value = shell.diagnosticsText;
+    } else {
+        // The primary, close, change, copy and log buttons; the close button's caption is drawn as an
+        // image, its window text still names it.
+        facts.name = WindowText(control);
+        facts.role = ROLE_SYSTEM_PUSHBUTTON;
+        facts.state = ButtonState(control);
+        facts.defaultAction = kPressAction;
+    }
+    return facts;
+}
+
+}  // namespace tovrak

@@ -1,0 +1,36 @@
+#pragma once
+// What each interactive child of the shell is to assistive technology: the name, role, state and value
+// an MSAA client reads, derived from the same record the painter draws from, so that a screen reader
+// hears what a sighted user sees.
+
+#include <windows.h>
+
+#include <string>
+
+namespace tovrak {
+
+struct ShellContext;
+
+struct AccessibleFacts {
+    std::wstring name;
+    LONG role = 0;
+    LONG state = 0;
+    bool hasValue = false;
+    std::wstring value;
+    bool hasDescription = false;
+    std::wstring description;
+    // The window's own object: its children are the child windows, which the standard proxy lists.
+    bool container = false;
+    // Null when the control has no action to perform.
+    const wchar_t* defaultAction = nullptr;
+};
+
+// The facts of `control`, the shell window or one of its children. `progressPercent` is what the progress bar
+// was last told to show; only the bar reads it.
+AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, int progressPercent);
+
+// The state bits whose change is announced as a state change. Visibility, focus and the pressed look
+// have their own events (raised by the system) or none.
+LONG AnnouncedState(LONG state) noexcept;
+
+}  // namespace tovrak
