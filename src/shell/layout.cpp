@@ -1,10 +1,9 @@
 #include "shell/layout.h"
 
-#include <dwmapi.h>
-
 #include <algorithm>
 #include <vector>
 
+#include "common/dwmapi_functions.h"
 #include "common/gdiplus.h"
 #include "common/scaling.h"
 #include "shell/painter.h"
@@ -71,7 +70,7 @@ void ShowTransitionStrip(ShellContext& shell, const RECT& windowRect, int client
                           targetHeight - clientHeight, shell.window, nullptr, g_shellModule, nullptr);
     if (!shell.transitionWindow) return;
     ::UpdateWindow(shell.transitionWindow);
-    ::DwmFlush();
+    dwmapi::DwmFlush();
 }
 
 // Grows or shrinks the window to the panel's height (never below the collapsed height, never past
@@ -171,7 +170,7 @@ void LayoutShell() {
     const bool visible = ::IsWindowVisible(shell.window) != FALSE;
     bool locked = false;
     if (visible) {
-        if (!shell.updateMode) ::DwmFlush();
+        if (!shell.updateMode) dwmapi::DwmFlush();
         locked = ::LockWindowUpdate(shell.window) != FALSE;
     }
     if (shell.updateMode) {
@@ -261,10 +260,10 @@ void LayoutShell() {
 
     if (locked) ::LockWindowUpdate(nullptr);
     RedrawShell(kLayoutRedrawTop);
-    if (visible) ::DwmFlush();
+    if (visible) dwmapi::DwmFlush();
     if (shell.transitionWindow) {
         ::DestroyWindow(std::exchange(shell.transitionWindow, nullptr));
-        if (visible) ::DwmFlush();
+        if (visible) dwmapi::DwmFlush();
     }
 }
 
