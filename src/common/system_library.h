@@ -6,18 +6,19 @@
 // dwmapi.dll or bcrypt.dll would run inside it. The library therefore imports KnownDLLs only
 // (scripts/known_dlls.txt) and reaches every other system DLL through this loader.
 //
-// One declaration per DLL and one per function, in the file of that DLL's functions:
+// One declaration per DLL and one per function, at namespace scope in a file of that DLL's own
+// (common/dwmapi_functions.cpp is the smallest), beside the wrappers the rest of the library calls:
 //
-//     SystemLibrary dwmapi(L"dwmapi.dll");
-//     SystemFunction<decltype(&::DwmFlush)> dwmFlush(dwmapi, "DwmFlush");
+//     constinit SystemLibrary library(L"dwmapi.dll");
+//     constinit SystemFunction<decltype(&::DwmFlush)> dwmFlush(library, "DwmFlush");
 //     ...
-//     if (const auto flush = dwmFlush.get()) return flush();
-//     return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+//     if (const auto function = dwmFlush.get()) return function();
+//     return HRESULT_FROM_WIN32(::GetLastError());
 //
 // A DLL is loaded once and never freed, so a resolved function stays valid for the life of the process.
 // A DLL or function that cannot be had is an ordinary failure of the caller: get() returns null and the
-// thread's last error says why. Both objects are constant-initialised, so they are ready before any
-// constructor of this library runs, and may be used from any thread.
+// thread's last error says why. Being constinit, the objects are ready before any constructor of the
+// library runs; they may be used from any thread.
 
 #include <windows.h>
 
