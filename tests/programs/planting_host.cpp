@@ -1,9 +1,13 @@
 // A host that runs from a folder in which copies of system DLLs have been planted, as an installer
 // runs from a Downloads folder.
 //
+//   planting_host --plain-load <asset directory>
 //   planting_host --platform <asset directory>
 //   planting_host --library <asset directory>
 //
+// --plain-load loads bcrypt.dll and dwmapi.dll by name through the ordinary search, as a static import
+// would: it shows that the planted copies are preferred here, without which the other modes prove
+// nothing.
 // --platform does, without TovrakRenderer, what a host and a correctly built library make the system
 // do: a layered window with a button, an edit and a static, GDI+, window subclassing, DwmFlush and
 // SHA-256, each system DLL loaded from System32 only. What it makes the system load from this folder
@@ -236,7 +240,10 @@ int wmain(int argc, wchar_t** argv) {
     g_folder.erase(g_folder.find_last_of(L'\\') + 1);
 
     const std::wstring mode = argv[1];
-    if (mode == L"--platform") {
+    if (mode == L"--plain-load") {
+        for (const wchar_t* name : {L"bcrypt.dll", L"dwmapi.dll"})
+            Check(::LoadLibraryW(name) != nullptr, name);
+    } else if (mode == L"--platform") {
         RunPlatform(argv[2]);
     } else if (mode == L"--library") {
         RunLibrary(argv[2]);
