@@ -3,17 +3,16 @@
 // flat functions, so every object is a plain pointer that one of these wrappers releases.
 
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
+#include "common/gdiplus_functions.h"
 #include "common/unique_handle.h"
 
 namespace tovrak {
 
-namespace gp = Gdiplus::DllExports;
+namespace gp = gdiplus;
 using Gdiplus::GpStatus;
 
-template <typename T, GpStatus(WINGDIPAPI* Dispose)(T*)>
+template <typename T, auto& Dispose>
 struct GdiplusTraits {
     using pointer = T*;
     static pointer invalid() noexcept { return nullptr; }
@@ -41,7 +40,7 @@ inline bool StartGdiplus(ULONG_PTR& token) noexcept {
     if (token != 0) return true;
     Gdiplus::GdiplusStartupInput input;  // version 1, the defaults above
     ULONG_PTR started = 0;
-    if (Gdiplus::GdiplusStartup(&started, &input, nullptr) != Gdiplus::Ok) return false;
+    if (gp::GdiplusStartup(&started, &input, nullptr) != Gdiplus::Ok) return false;
     token = started;
     return true;
 }

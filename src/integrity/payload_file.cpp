@@ -22,8 +22,8 @@ class FileHash {
         }
         ownBuffer_.reset(new (std::nothrow) std::uint8_t[context.objectLength]);
         if (!ownBuffer_ ||
-            !BCRYPT_SUCCESS(::BCryptCreateHash(context.algorithm, ownHash_.put(), ownBuffer_.get(),
-                                               context.objectLength, nullptr, 0, 0)))
+            !BCRYPT_SUCCESS(bcrypt::BCryptCreateHash(context.algorithm, ownHash_.put(), ownBuffer_.get(),
+                                                     context.objectLength, nullptr, 0, 0)))
             return false;
         hash_ = ownHash_.get();
         return true;
@@ -77,12 +77,12 @@ int VerifyPayloadFile(ManifestEntry* entry, const WideString& fullPath, HashCont
         // The size was checked before reading; a file that grows meanwhile is not the listed file.
         if (total > entry->size) return kContentMismatch;
         ReportProgress(read);
-        if (!BCRYPT_SUCCESS(::BCryptHashData(hash.get(), context.readBuffer.get(), read, 0)))
+        if (!BCRYPT_SUCCESS(bcrypt::BCryptHashData(hash.get(), context.readBuffer.get(), read, 0)))
             return kVerificationIoFailure;
     }
 
     std::uint8_t digest[kSha256Bytes];
-    if (!BCRYPT_SUCCESS(::BCryptFinishHash(hash.get(), digest, sizeof(digest), 0)))
+    if (!BCRYPT_SUCCESS(bcrypt::BCryptFinishHash(hash.get(), digest, sizeof(digest), 0)))
         return kVerificationIoFailure;
     if (total != entry->size || !std::equal(std::begin(digest), std::end(digest), entry->digest.begin()))
         return kContentMismatch;

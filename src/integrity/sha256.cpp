@@ -7,17 +7,17 @@ namespace tovrak {
 bool OpenSha256(Sha256Provider& provider) noexcept {
     provider = Sha256Provider{};
     // A reusable provider lets one hash object serve every file; older systems only open it plainly.
-    provider.reusable = BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(
+    provider.reusable = BCRYPT_SUCCESS(bcrypt::BCryptOpenAlgorithmProvider(
         provider.algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, BCRYPT_HASH_REUSABLE_FLAG));
-    if (!provider.reusable && !BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(
+    if (!provider.reusable && !BCRYPT_SUCCESS(bcrypt::BCryptOpenAlgorithmProvider(
                                   provider.algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
         return false;
 
     DWORD objectLength = 0;
     ULONG written = 0;
-    if (!BCRYPT_SUCCESS(::BCryptGetProperty(provider.algorithm.get(), BCRYPT_OBJECT_LENGTH,
-                                            reinterpret_cast<PUCHAR>(&objectLength), sizeof(objectLength),
-                                            &written, 0)) ||
+    if (!BCRYPT_SUCCESS(bcrypt::BCryptGetProperty(provider.algorithm.get(), BCRYPT_OBJECT_LENGTH,
+                                                  reinterpret_cast<PUCHAR>(&objectLength),
+                                                  sizeof(objectLength), &written, 0)) ||
         written != sizeof(objectLength) || objectLength < 1 || objectLength > kMaxHashObjectBytes) {
         provider.algorithm.reset();
         return false;
@@ -38,8 +38,9 @@ bool InitHashContext(HashContext& context, BCRYPT_ALG_HANDLE algorithm, DWORD ob
     context.objectBuffer.reset(new (std::nothrow) std::uint8_t[objectLength]);
     if (!context.objectBuffer) return true;
     for (const ULONG flags : {static_cast<ULONG>(BCRYPT_HASH_REUSABLE_FLAG), 0UL}) {
-        if (BCRYPT_SUCCESS(::BCryptCreateHash(algorithm, context.sharedHash.put(), context.objectBuffer.get(),
-                                              objectLength, nullptr, 0, flags)))
+        if (BCRYPT_SUCCESS(bcrypt::BCryptCreateHash(algorithm, context.sharedHash.put(),
+                                                    context.objectBuffer.get(), objectLength, nullptr, 0,
+                                                    flags)))
             break;
     }
     context.shared = static_cast<bool>(context.sharedHash);

@@ -3,11 +3,11 @@
 // of one verification.
 
 #include <windows.h>
-#include <bcrypt.h>
 
 #include <cstdint>
 #include <memory>
 
+#include "common/bcrypt_functions.h"
 #include "common/unique_handle.h"
 
 namespace tovrak {
@@ -15,13 +15,13 @@ namespace tovrak {
 struct CngAlgorithmTraits {
     using pointer = BCRYPT_ALG_HANDLE;
     static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
+    static void close(pointer h) noexcept { bcrypt::BCryptCloseAlgorithmProvider(h, 0); }
 };
 
 struct CngHashTraits {
     using pointer = BCRYPT_HASH_HANDLE;
     static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer h) noexcept { ::BCryptDestroyHash(h); }
+    static void close(pointer h) noexcept { bcrypt::BCryptDestroyHash(h); }
 };
 
 using UniqueCngAlgorithm = UniqueHandle<CngAlgorithmTraits>;

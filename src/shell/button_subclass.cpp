@@ -3,9 +3,9 @@
 // repainted through the shell window's painter.
 
 #include <windows.h>
-#include <commctrl.h>
-#include <dwmapi.h>
 
+#include "common/comctl32_functions.h"
+#include "common/dwmapi_functions.h"
 #include "shell/shell_window.h"
 
 namespace tovrak {
@@ -25,7 +25,7 @@ void RepaintButtonArea(HWND button) noexcept {
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
     ::RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
     // The press shows on the next composed frame, not whenever the compositor gets to it.
-    ::DwmFlush();
+    dwmapi::DwmFlush();
 }
 
 }  // namespace
@@ -49,7 +49,8 @@ LRESULT CALLBACK ShellButtonSubclassProc(HWND button, UINT message, WPARAM wPara
             return 1;
         case BM_SETSTYLE:
             // The dialog manager's default-button styling must never make the button system-drawn.
-            return ::DefSubclassProc(button, message, (wParam & ~kButtonTypeBits) | BS_OWNERDRAW, lParam);
+            return comctl32::DefSubclassProc(button, message, (wParam & ~kButtonTypeBits) | BS_OWNERDRAW,
+                                             lParam);
         case WM_GETDLGCODE: {
             const auto* key = reinterpret_cast<const MSG*>(lParam);
             if (key && key->wParam == VK_RETURN) return kClaimReturnKey;
@@ -66,17 +67,17 @@ LRESULT CALLBACK ShellButtonSubclassProc(HWND button, UINT message, WPARAM wPara
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
         case WM_CAPTURECHANGED: {
-            const LRESULT result = ::DefSubclassProc(button, message, wParam, lParam);
+            const LRESULT result = comctl32::DefSubclassProc(button, message, wParam, lParam);
             RepaintButtonArea(button);
             return result;
         }
         case WM_NCDESTROY:
-            ::RemoveWindowSubclass(button, ShellButtonSubclassProc, subclassId);
+            comctl32::RemoveWindowSubclass(button, ShellButtonSubclassProc, subclassId);
             break;
         default:
             break;
     }
-    return ::DefSubclassProc(button, message, wParam, lParam);
+    return comctl32::DefSubclassProc(button, message, wParam, lParam);
 }
 
 }  // namespace tovrak

@@ -1,9 +1,9 @@
 #include <windows.h>
-#include <dwmapi.h>
 
 #include <algorithm>
 #include <string>
 
+#include "common/dwmapi_functions.h"
 #include "common/export_guard.h"
 #include "common/scaling.h"
 #include "shell/layout.h"
@@ -201,7 +201,7 @@ uint32_t HideShell(ShellContext& shell) noexcept {
     ::SetLastError(0);
     if (!::SetLayeredWindowAttributes(shell.window, 0, kTransparent, LWA_ALPHA))
         return LastErrorOr(ERROR_GEN_FAILURE);
-    ::DwmFlush();
+    dwmapi::DwmFlush();
     return ERROR_SUCCESS;
 }
 

@@ -1,11 +1,10 @@
 #include "shell/layout.h"
 
-#include <dwmapi.h>
-
 #include <algorithm>
 #include <utility>
 #include <vector>
 
+#include "common/dwmapi_functions.h"
 #include "common/gdiplus.h"
 #include "common/scaling.h"
 #include "shell/accessibility.h"
@@ -73,7 +72,7 @@ void ShowTransitionStrip(ShellContext& shell, const RECT& windowRect, int client
                           targetHeight - clientHeight, shell.window, nullptr, g_shellModule, nullptr);
     if (!shell.transitionWindow) return;
     ::UpdateWindow(shell.transitionWindow);
-    ::DwmFlush();
+    dwmapi::DwmFlush();
 }
 
 // Grows or shrinks the window to the panel's height (never below the collapsed height, never past
@@ -195,7 +194,7 @@ void LayoutShell() {
     const bool visible = ::IsWindowVisible(shell.window) != FALSE;
     bool locked = false;
     if (visible) {
-        if (!shell.updateMode) ::DwmFlush();
+        if (!shell.updateMode) dwmapi::DwmFlush();
         locked = ::LockWindowUpdate(shell.window) != FALSE;
     }
     LayoutPass pass(shell, locked);
@@ -286,10 +285,10 @@ void LayoutShell() {
 
     pass.Unlock();
     RedrawShell(kLayoutRedrawTop);
-    if (visible) ::DwmFlush();
+    if (visible) dwmapi::DwmFlush();
     if (shell.transitionWindow) {
         ::DestroyWindow(std::exchange(shell.transitionWindow, nullptr));
-        if (visible) ::DwmFlush();
+        if (visible) dwmapi::DwmFlush();
     }
     // A ticked box or an opened panel changes no window of its own; their changes are found here.
     AnnounceShellChanges(shell);

@@ -48,7 +48,7 @@ LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     auto* skin = reinterpret_cast<ActionTextSkin*>(data);
     switch (message) {
         case WM_SETTEXT: {
-            const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+            const LRESULT result = comctl32::DefSubclassProc(window, message, wParam, lParam);
             ::InvalidateRect(window, nullptr, FALSE);
             return result;
         }
@@ -67,10 +67,10 @@ LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         case WM_NCDESTROY:
             // The record belongs to the trigger; the label only forgets itself.
             skin->label = nullptr;
-            ::RemoveWindowSubclass(window, LabelProc, id);
+            comctl32::RemoveWindowSubclass(window, LabelProc, id);
             break;
     }
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return comctl32::DefSubclassProc(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK TriggerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -99,16 +99,17 @@ LRESULT CALLBACK TriggerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         ::InvalidateRect(skin->label, nullptr, FALSE);
     if (message == WM_NCDESTROY) {
         if (skin->label && ::IsWindow(skin->label))
-            ::RemoveWindowSubclass(skin->label, LabelProc, kActionLabelSubclassId);
-        ::RemoveWindowSubclass(window, TriggerProc, id);
+            comctl32::RemoveWindowSubclass(skin->label, LabelProc, kActionLabelSubclassId);
+        comctl32::RemoveWindowSubclass(window, TriggerProc, id);
         delete skin;
     }
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return comctl32::DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace
 }  // namespace tovrak::skin
 
+using namespace tovrak;
 using namespace tovrak::skin;
 
 extern "C" int32_t __stdcall SetActionText(HWND trigger, HWND label, COLORREF normalColor,
@@ -120,16 +121,17 @@ extern "C" int32_t __stdcall SetActionText(HWND trigger, HWND label, COLORREF no
     auto* skin =
         new (std::nothrow) ActionTextSkin{trigger, label, normalColor, activeColor, backgroundColor, 0, 0};
     if (!skin) return 0;
-    if (!::SetWindowSubclass(trigger, TriggerProc, kActionTriggerSubclassId,
-                             reinterpret_cast<DWORD_PTR>(skin))) {
+    if (!comctl32::SetWindowSubclass(trigger, TriggerProc, kActionTriggerSubclassId,
+                                     reinterpret_cast<DWORD_PTR>(skin))) {
         delete skin;
         return 0;
     }
     // A label that a previous pair painted now belongs to this pair; the old trigger must no longer
     // reach it, or its destruction would strip the label procedure from under the new pair.
     ActionTextSkin* previous = FindSkin<ActionTextSkin>(label, LabelProc, kActionLabelSubclassId);
-    if (!::SetWindowSubclass(label, LabelProc, kActionLabelSubclassId, reinterpret_cast<DWORD_PTR>(skin))) {
-        ::RemoveWindowSubclass(trigger, TriggerProc, kActionTriggerSubclassId);
+    if (!comctl32::SetWindowSubclass(label, LabelProc, kActionLabelSubclassId,
+                                     reinterpret_cast<DWORD_PTR>(skin))) {
+        comctl32::RemoveWindowSubclass(trigger, TriggerProc, kActionTriggerSubclassId);
         delete skin;
         return 0;
     }

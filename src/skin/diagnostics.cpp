@@ -75,7 +75,7 @@ LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     switch (message) {
         case WM_SETTEXT: {
             // The height stays: the caller lays the panel out again when it needs the new one.
-            const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+            const LRESULT result = comctl32::DefSubclassProc(window, message, wParam, lParam);
             ::InvalidateRect(window, nullptr, FALSE);
             return result;
         }
@@ -91,10 +91,10 @@ LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             return 1;
         case WM_NCDESTROY:
             delete skin;
-            ::RemoveWindowSubclass(window, PanelProc, id);
+            comctl32::RemoveWindowSubclass(window, PanelProc, id);
             break;
     }
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return comctl32::DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -191,15 +191,15 @@ extern "C" int32_t __stdcall LayoutDiagnostics(HWND panel, int32_t dpi, COLORREF
     if (!::IsWindow(panel) || !IsSupportedDpi(dpi)) return 0;
     if (!EnsureSkinGdiplus()) return 0;
     if (auto* previous = FindSkin<DiagnosticsSkin>(panel, PanelProc, kDiagnosticsSubclassId)) {
-        ::RemoveWindowSubclass(panel, PanelProc, kDiagnosticsSubclassId);
+        comctl32::RemoveWindowSubclass(panel, PanelProc, kDiagnosticsSubclassId);
         delete previous;
     }
     UniqueFont headerFont = CreateHeaderFont(panel);
     std::unique_ptr<DiagnosticsSkin> skin(new (std::nothrow) DiagnosticsSkin);
     if (!skin) return 0;
     *skin = DiagnosticsSkin{dpi, primaryColor, secondaryColor, backgroundColor, std::move(headerFont)};
-    if (!::SetWindowSubclass(panel, PanelProc, kDiagnosticsSubclassId,
-                             reinterpret_cast<DWORD_PTR>(skin.get())))
+    if (!comctl32::SetWindowSubclass(panel, PanelProc, kDiagnosticsSubclassId,
+                                     reinterpret_cast<DWORD_PTR>(skin.get())))
         return 0;
     const DiagnosticsSkin& installed = *skin.release();
 

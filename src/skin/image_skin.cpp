@@ -81,7 +81,8 @@ bool ApplyImageSkin(HWND control, WideString iconPath, WideString backgroundPath
         skin = new (std::nothrow) ImageSkin;
         if (!skin) return false;
         skin->bitmap = std::move(picture);
-        if (!::SetWindowSubclass(control, ImageProc, kImageSubclassId, reinterpret_cast<DWORD_PTR>(skin))) {
+        if (!comctl32::SetWindowSubclass(control, ImageProc, kImageSubclassId,
+                                         reinterpret_cast<DWORD_PTR>(skin))) {
             delete skin;
             return false;
         }
@@ -192,11 +193,11 @@ LRESULT CALLBACK ImageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             PaintImage(window, *skin, reinterpret_cast<HDC>(wParam));
             return 0;
         case WM_NCDESTROY:
-            ::RemoveWindowSubclass(window, ImageProc, id);
+            comctl32::RemoveWindowSubclass(window, ImageProc, id);
             delete skin;
             break;
     }
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return comctl32::DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace

@@ -56,16 +56,17 @@ LRESULT CALLBACK PathProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             }
             return 0;
         case WM_NCDESTROY:
-            ::RemoveWindowSubclass(window, PathProc, id);
+            comctl32::RemoveWindowSubclass(window, PathProc, id);
             delete skin;
             break;
     }
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return comctl32::DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace
 }  // namespace tovrak::skin
 
+using namespace tovrak;
 using namespace tovrak::skin;
 
 extern "C" int32_t __stdcall SetPath(HWND edit, COLORREF textColor, COLORREF backgroundColor) noexcept {
@@ -74,7 +75,7 @@ extern "C" int32_t __stdcall SetPath(HWND edit, COLORREF textColor, COLORREF bac
     if (FindSkin<PathSkin>(edit, PathProc, kPathSubclassId)) return 1;
     auto* skin = new (std::nothrow) PathSkin{textColor, backgroundColor};
     if (!skin) return 0;
-    if (!::SetWindowSubclass(edit, PathProc, kPathSubclassId, reinterpret_cast<DWORD_PTR>(skin))) {
+    if (!comctl32::SetWindowSubclass(edit, PathProc, kPathSubclassId, reinterpret_cast<DWORD_PTR>(skin))) {
         delete skin;
         return 0;
     }

@@ -52,7 +52,7 @@ LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 void ReleaseScrollSkin(ScrollSkin* skin, bool restore) noexcept {
     for (ScrolledChild& entry : skin->children) {
         if (!::IsWindow(entry.child)) continue;
-        ::RemoveWindowSubclass(entry.child, ChildProc, kScrollChildSubclassId);
+        comctl32::RemoveWindowSubclass(entry.child, ChildProc, kScrollChildSubclassId);
         if (!restore) continue;
         GiveRegion(entry.child, CopyRegion(entry.originalRegion));
         ::SetWindowPos(entry.child, nullptr, entry.rect.left, entry.rect.top, 0, 0, kMoveFlags);
@@ -125,11 +125,11 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         }
         case WM_NCDESTROY:
-            ::RemoveWindowSubclass(window, HostProc, id);
+            comctl32::RemoveWindowSubclass(window, HostProc, id);
             ReleaseScrollSkin(skin, false);
             break;
     }
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return comctl32::DefSubclassProc(window, message, wParam, lParam);
 }
 
 // Every subclass of the region lets go of its window on WM_NCDESTROY: a subclass that is still
@@ -152,7 +152,7 @@ LRESULT CALLBACK ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         case WM_ERASEBKGND:
             return 1;
     }
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return comctl32::DefSubclassProc(window, message, wParam, lParam);
 }
 
 // A child that takes the focus is scrolled into the band; for a child taller than the band its top wins.
@@ -170,7 +170,7 @@ LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             if (p != skin->position) ScrollTo(*skin, p);
         }
     }
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return comctl32::DefSubclassProc(window, message, wParam, lParam);
 }
 
 // The host's direct children that start at or below the line, except `exclude`.
@@ -220,7 +220,7 @@ extern "C" int32_t __stdcall ConfigureScroll(HWND host, HWND exclude, uint32_t d
                                              COLORREF trackColor, COLORREF thumbColor) noexcept {
     if (!::IsWindow(host) || !IsSupportedDpi(dpi)) return 0;
     if (auto* previous = FindSkin<ScrollSkin>(host, HostProc, kScrollHostSubclassId)) {
-        ::RemoveWindowSubclass(host, HostProc, kScrollHostSubclassId);
+        comctl32::RemoveWindowSubclass(host, HostProc, kScrollHostSubclassId);
         ReleaseScrollSkin(previous, true);
         // The children moved back without drawing; show them where they are now.
         ::RedrawWindow(host, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
@@ -250,16 +250,16 @@ extern "C" int32_t __stdcall ConfigureScroll(HWND host, HWND exclude, uint32_t d
         skin->scrollBar = ::CreateWindowExW(
             0, L"SCROLLBAR", L"展开内容", WS_CHILD | WS_VISIBLE | WS_TABSTOP | SBS_VERT, client.right - width,
             regionTop, width, client.bottom - regionTop, host, nullptr, libraryModule, nullptr);
-        if (!skin->scrollBar || !::SetWindowSubclass(host, HostProc, kScrollHostSubclassId,
-                                                     reinterpret_cast<DWORD_PTR>(skin.get()))) {
+        if (!skin->scrollBar || !comctl32::SetWindowSubclass(host, HostProc, kScrollHostSubclassId,
+                                                             reinterpret_cast<DWORD_PTR>(skin.get()))) {
             ReleaseScrollSkin(skin.release(), true);
             return 0;
         }
         ScrollSkin& installed = *skin.release();
         const auto data = reinterpret_cast<DWORD_PTR>(&installed);
-        ::SetWindowSubclass(installed.scrollBar, ScrollBarProc, kScrollBarSubclassId, data);
+        comctl32::SetWindowSubclass(installed.scrollBar, ScrollBarProc, kScrollBarSubclassId, data);
         for (const ScrolledChild& entry : installed.children)
-            ::SetWindowSubclass(entry.child, ChildProc, kScrollChildSubclassId, data);
+            comctl32::SetWindowSubclass(entry.child, ChildProc, kScrollChildSubclassId, data);
 
         SCROLLINFO info{};
         info.cbSize = sizeof(info);

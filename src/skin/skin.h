@@ -3,7 +3,8 @@
 // belong to, the subclass identifiers of each kind of skin and the progress window's message.
 
 #include <windows.h>
-#include <commctrl.h>
+
+#include "common/comctl32_functions.h"
 
 namespace tovrak::skin {
 
@@ -30,7 +31,7 @@ constexpr UINT_PTR kScrollChildSubclassId = 0x54534108;
 template <typename Record>
 Record* FindSkin(HWND window, SUBCLASSPROC procedure, UINT_PTR id) noexcept {
     DWORD_PTR data = 0;
-    if (!::GetWindowSubclass(window, procedure, id, &data)) return nullptr;
+    if (!comctl32::GetWindowSubclass(window, procedure, id, &data)) return nullptr;
     return reinterpret_cast<Record*>(data);
 }
 

@@ -314,7 +314,7 @@ TEST(ComposeBackdrop, DrawsTheBackgroundWithTheLogoAtItsPlace) {
     EXPECT_EQ(height, static_cast<UINT>(MulDiv(500, dpi, 96)));
     auto pixel = [&](int x, int y) {
         Gdiplus::ARGB argb = 0;
-        gp::GdipBitmapGetPixel(bitmap, MulDiv(x, dpi, 96), MulDiv(y, dpi, 96), &argb);
+        Gdiplus::DllExports::GdipBitmapGetPixel(bitmap, MulDiv(x, dpi, 96), MulDiv(y, dpi, 96), &argb);
         return Rgb{static_cast<int>((argb >> 16) & 0xFF), static_cast<int>((argb >> 8) & 0xFF),
                    static_cast<int>(argb & 0xFF)};
     };

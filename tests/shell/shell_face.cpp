@@ -33,7 +33,8 @@ bool WriteSolidPng(const std::wstring& path, int width, int height, Rgb colour) 
                                       reinterpret_cast<BYTE*>(pixels.data()),
                                       reinterpret_cast<Gdiplus::GpBitmap**>(bitmap.put())) != Gdiplus::Ok)
         return false;
-    return gp::GdipSaveImageToFile(bitmap.get(), path.c_str(), &kPngEncoder, nullptr) == Gdiplus::Ok;
+    return Gdiplus::DllExports::GdipSaveImageToFile(bitmap.get(), path.c_str(), &kPngEncoder, nullptr) ==
+           Gdiplus::Ok;
 }
 
 ShellFace::ShellFace() {

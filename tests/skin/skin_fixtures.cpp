@@ -33,14 +33,15 @@ ULONG_PTR StartTestGdiplus() {
 
 bool SavePng(const UniqueGpImage& image, const std::wstring& path) {
     UINT count = 0, bytes = 0;
-    if (gp::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
+    if (Gdiplus::DllExports::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0)
+        return false;
     std::vector<unsigned char> buffer(bytes);
     auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (gp::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+    if (Gdiplus::DllExports::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
     for (UINT i = 0; i < count; ++i) {
         if (std::wstring(codecs[i].MimeType) == L"image/png")
-            return gp::GdipSaveImageToFile(image.get(), path.c_str(), &codecs[i].Clsid, nullptr) ==
-                   Gdiplus::Ok;
+            return Gdiplus::DllExports::GdipSaveImageToFile(image.get(), path.c_str(), &codecs[i].Clsid,
+                                                            nullptr) == Gdiplus::Ok;
     }
     return false;
 }

@@ -9,7 +9,6 @@
 // input/output failure, 4 written but the verification afterwards did not pass.
 
 #include <windows.h>
-#include <bcrypt.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/bcrypt_functions.h"
 #include "common/ordinal_text.h"
 #include "common/unique_handle.h"
 #include "common/wide_string.h"
@@ -254,7 +254,7 @@ int HashFiles(const FileTable& files, std::uint64_t totalBytes, std::string& man
             return fail(L"not a plain file:");
         UniqueCngHash hash;
         if (!BCRYPT_SUCCESS(
-                ::BCryptCreateHash(provider.algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0)))
+                bcrypt::BCryptCreateHash(provider.algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0)))
             return fail(L"cannot hash");
         std::uint64_t size = 0;
         for (;;) {
@@ -262,7 +262,7 @@ int HashFiles(const FileTable& files, std::uint64_t totalBytes, std::string& man
             if (!::ReadFile(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
                 return fail(L"cannot read");
             if (read == 0) break;
-            if (!BCRYPT_SUCCESS(::BCryptHashData(hash.get(), buffer.data(), read, 0)))
+            if (!BCRYPT_SUCCESS(bcrypt::BCryptHashData(hash.get(), buffer.data(), read, 0)))
                 return fail(L"cannot hash");
             size += read;
             doneBytes += read;
@@ -271,7 +271,7 @@ int HashFiles(const FileTable& files, std::uint64_t totalBytes, std::string& man
                               MiB(totalBytes));
         }
         std::uint8_t digest[kSha256Bytes];
-        if (!BCRYPT_SUCCESS(::BCryptFinishHash(hash.get(), digest, sizeof(digest), 0)))
+        if (!BCRYPT_SUCCESS(bcrypt::BCryptFinishHash(hash.get(), digest, sizeof(digest), 0)))
             return fail(L"cannot hash");
         for (const std::uint8_t byte : digest) {
             manifest += kHex[byte >> 4];
