@@ -16,6 +16,7 @@
 #include <array>
 #include <new>
 
+#include "common/comctl32_functions.h"
 #include "common/export_guard.h"
 #include "shell/accessibility.h"
 #include "shell/accessible_facts.h"
@@ -67,7 +68,7 @@ std::array<HWND, 14> AccessibleWindows(const ShellContext& shell) noexcept {
 AccessibleControl* RecordOf(HWND control) noexcept {
     DWORD_PTR record = 0;
     if (!control ||
-        !::GetWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId, &record))
+        !comctl32::GetWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId, &record))
         return nullptr;
     return reinterpret_cast<AccessibleControl*>(record);
 }
@@ -115,7 +116,7 @@ LRESULT ServeClientObject(AccessibleControl& record, WPARAM flags) noexcept {
 void Detach(HWND control, AccessibleControl* record) noexcept {
     if (record->object) record->object->Disconnect();
     delete record;
-    ::RemoveWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId);
+    comctl32::RemoveWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId);
 }
 
 LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -129,25 +130,25 @@ LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wP
             }
             break;
         case WM_SETTEXT: {
-            const LRESULT result = ::DefSubclassProc(control, message, wParam, lParam);
+            const LRESULT result = comctl32::DefSubclassProc(control, message, wParam, lParam);
             Announce(*record);
             return result;
         }
         case WM_ENABLE: {
-            const LRESULT result = ::DefSubclassProc(control, message, wParam, lParam);
+            const LRESULT result = comctl32::DefSubclassProc(control, message, wParam, lParam);
             Announce(*record);
             if (!wParam && g_shell) KeepFocusReachable(*g_shell);
             return result;
         }
         case SetProgressMessage: {
             record->progressPercent = static_cast<int>(std::min<WPARAM>(wParam, kPercentMaximum));
-            const LRESULT result = ::DefSubclassProc(control, message, wParam, lParam);
+            const LRESULT result = comctl32::DefSubclassProc(control, message, wParam, lParam);
             Announce(*record);
             return result;
         }
         case WM_GETDLGCODE: {
             // Tab is claimed from the dialog manager, which would walk the Z-order instead.
-            const LRESULT code = ::DefSubclassProc(control, message, wParam, lParam);
+            const LRESULT code = comctl32::DefSubclassProc(control, message, wParam, lParam);
             const auto* key = reinterpret_cast<const MSG*>(lParam);
             return key && key->message == WM_KEYDOWN && key->wParam == VK_TAB ? code | DLGC_WANTTAB : code;
         }
@@ -162,7 +163,7 @@ LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wP
         default:
             break;
     }
-    return ::DefSubclassProc(control, message, wParam, lParam);
+    return comctl32::DefSubclassProc(control, message, wParam, lParam);
 }
 
 void AttachTo(const ShellContext& shell, HWND control) noexcept {
@@ -171,7 +172,7 @@ void AttachTo(const ShellContext& shell, HWND control) noexcept {
     if (!record) return;
     GuardExportVoid(
         [&] { record->announced = DescribeShellControl(shell, control, record->progressPercent); });
-    if (!::SetWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId,
+    if (!comctl32::SetWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId,
                              reinterpret_cast<DWORD_PTR>(record))) {
         delete record;
     }

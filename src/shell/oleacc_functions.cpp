@@ -1,21 +1,19 @@
 #include "shell/oleacc_functions.h"
 
+#include "common/system_library.h"
+
 namespace tovrak {
 namespace {
 
-template <typename Function>
-Function Resolve(HMODULE module, const char* name) noexcept {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
+constinit SystemLibrary library(L"oleacc.dll");
+constinit SystemFunction<LresultFromObjectFn> lresultFromObject(library, "LresultFromObject");
+constinit SystemFunction<CreateStdAccessibleObjectFn> createStdAccessibleObject(library,
+                                                                                "CreateStdAccessibleObject");
 
 OleaccFunctions LoadOleacc() noexcept {
     OleaccFunctions functions;
-    // Only System32: a copy of oleacc.dll beside the installer must never be the one loaded.
-    const HMODULE module = ::LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!module) return functions;
-    functions.lresultFromObject = Resolve<LresultFromObjectFn>(module, "LresultFromObject");
-    functions.createStdAccessibleObject =
-        Resolve<CreateStdAccessibleObjectFn>(module, "CreateStdAccessibleObject");
+    functions.lresultFromObject = lresultFromObject.get();
+    functions.createStdAccessibleObject = createStdAccessibleObject.get();
     return functions;
 }
 

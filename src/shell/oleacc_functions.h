@@ -1,7 +1,7 @@
 #pragma once
 // The few oleacc.dll entry points the shell's accessible objects use. oleacc.dll is not a KnownDLL,
-// so it is never imported statically: it is loaded from System32 at first use, and a missing DLL or
-// function leaves the shell with the system's default accessible objects.
+// so it is never imported statically: the system-library loader takes it from System32 at first
+// use, and a missing DLL or function leaves the shell with the system's default accessible objects.
 
 #include <windows.h>
 

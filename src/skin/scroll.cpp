@@ -139,7 +139,7 @@ LRESULT CALLBACK ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     const auto* skin = reinterpret_cast<const ScrollSkin*>(data);
     switch (message) {
         case WM_NCDESTROY:
-            ::RemoveWindowSubclass(window, ScrollBarProc, id);
+            comctl32::RemoveWindowSubclass(window, ScrollBarProc, id);
             break;
         case WM_PAINT: {
             PaintScope paint(window);
@@ -159,7 +159,7 @@ LRESULT CALLBACK ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                            DWORD_PTR data) {
     auto* skin = reinterpret_cast<ScrollSkin*>(data);
-    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, ChildProc, id);
+    if (message == WM_NCDESTROY) comctl32::RemoveWindowSubclass(window, ChildProc, id);
     if (message == WM_SETFOCUS) {
         const auto entry = std::find_if(skin->children.begin(), skin->children.end(),
                                         [&](const ScrolledChild& c) { return c.child == window; });

@@ -17,8 +17,8 @@ using tovrak::test::TempDirectory;
 
 // Every system DLL the library reaches that is not a KnownDLL, and uxtheme, which comctl32 and the
 // window manager's theming bring in. A copy of the stand-in DLL under each name lies beside the host.
-const wchar_t* const kPlantedNames[] = {L"bcrypt.dll", L"dwmapi.dll", L"comctl32.dll", L"uxtheme.dll",
-                                        L"gdiplus.dll"};
+const wchar_t* const kPlantedNames[] = {L"bcrypt.dll",  L"dwmapi.dll",  L"comctl32.dll",
+                                        L"uxtheme.dll", L"gdiplus.dll", L"oleacc.dll"};
 
 std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());

@@ -198,10 +198,13 @@ void RunLibrary(const std::wstring& assets) {
     if (g_failures) return;
 
     // The shell: built with subclassed buttons, shown and hidden with DwmFlush, painted with GDI+.
-    Check(open(assets.c_str(), L"C:\\Program Files\\Example", L"Example", L"Segoe UI", ShellModeInstall) !=
-              nullptr,
-          L"ShellOpen");
+    const HWND shell =
+        open(assets.c_str(), L"C:\\Program Files\\Example", L"Example", L"Segoe UI", ShellModeInstall);
+    Check(shell != nullptr, L"ShellOpen");
     if (const uint32_t shown = show()) Fail(L"ShellShow", shown);
+    // As a screen reader asks for the window's accessible object, which the library serves through
+    // oleacc.
+    ::SendMessageW(shell, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
     for (int frame = 0; frame < 10; ++frame) {
         poll();
         ::Sleep(10);

@@ -407,7 +407,9 @@ TEST(ShellOpen, CentresTheWindowInTheWorkAreaOfItsMonitor) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "mode " << c.mode << " size " << c.size);
-        if (c.mode == ShellModeUpdate) ASSERT_EQ(::ShellConfigureUpdateSurface(L"", c.size), 0u);
+        if (c.mode == ShellModeUpdate) {
+            ASSERT_EQ(::ShellConfigureUpdateSurface(L"", c.size), 0u);
+        }
         ShellSession session(c.mode);
         ASSERT_TRUE(session);
         RECT window{};
