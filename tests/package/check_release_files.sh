@@ -24,7 +24,8 @@ check_pair() {
   ! grep -q ' \.debug_' <<<"$sections" || fail "$where: the DLL still carries debug sections"
   ! grep -q '^\[' <<<"$symbols" || fail "$where: the DLL still carries symbols"
   grep -q ' \.debug_info ' <<<"$debugSections" || fail "$where: the symbol file has no .debug_info"
-  grep -q '_ShellOpen@20$' <<<"$debugSymbols" || fail "$where: the symbol file has no symbol table"
+  # The 32-bit symbol carries the __stdcall decoration; a 64-bit build has none.
+  grep -Eq '(_ShellOpen@20| ShellOpen)$' <<<"$debugSymbols" || fail "$where: the symbol file has no symbol table"
   headers=$(TZ=UTC "$objdump" -p "$dll")
   grep -q 'Time/Date.*Thu Jan  1 00:00:00 1970' <<<"$headers" || fail "$where: the DLL has a time stamp"
   for flag in DYNAMIC_BASE NX_COMPAT NO_SEH; do
@@ -48,10 +49,10 @@ cmp -s "$build/bin/TovrakRenderer.dll" "$scratch/prefix/bin/TovrakRenderer.dll" 
   fail "the installed DLL is not the one the tests ran against"
 
 (cd "$build" && cpack -G ZIP >/dev/null)
-zip=$(ls "$build"/TovrakRenderer-*-win32.zip)
+zip=$(ls "$build"/TovrakRenderer-*-win*.zip)
 mkdir "$scratch/zip"
 (cd "$scratch/zip" && cmake -E tar xf "$zip")
-package=$(ls -d "$scratch"/zip/TovrakRenderer-*-win32)
+package=$(ls -d "$scratch"/zip/TovrakRenderer-*-win??)
 check_pair "$package/bin/TovrakRenderer.dll" "$package/bin/TovrakRenderer.dll.debug" "$(basename "$zip")"
 echo "$(basename "$zip"): bin/TovrakRenderer.dll $(stat -c %s "$package/bin/TovrakRenderer.dll") bytes," \
   "bin/TovrakRenderer.dll.debug $(stat -c %s "$package/bin/TovrakRenderer.dll.debug") bytes"
