@@ -173,7 +173,7 @@ void AttachTo(const ShellContext& shell, HWND control) noexcept {
     GuardExportVoid(
         [&] { record->announced = DescribeShellControl(shell, control, record->progressPercent); });
     if (!comctl32::SetWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId,
-                             reinterpret_cast<DWORD_PTR>(record))) {
+                                     reinterpret_cast<DWORD_PTR>(record))) {
         delete record;
     }
 }
