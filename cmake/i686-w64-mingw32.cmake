@@ -1,22 +1,5 @@
-# Cross-compiles for 32-bit Windows with the posix thread-model mingw-w64 compilers (the win32 model
-# cannot build GoogleTest) and runs the results through Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles the product for 32-bit Windows and runs the results through 32-bit Wine.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
-set(CMAKE_AR ${TOOLCHAIN_PREFIX}-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB ${TOOLCHAIN_PREFIX}-ranlib CACHE FILEPATH "")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
-
 find_program(WINE_EXECUTABLE NAMES wine wine32 PATHS /usr/lib/wine /usr/bin)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
-set(CMAKE_OBJCOPY ${TOOLCHAIN_PREFIX}-objcopy CACHE FILEPATH "")
-set(CMAKE_STRIP ${TOOLCHAIN_PREFIX}-strip CACHE FILEPATH "")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-toolchain.cmake)
