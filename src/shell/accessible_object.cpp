@@ -87,22 +87,10 @@ class ControlAccessible final : public ShellAccessible {
         });
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
-        if (!role) return E_POINTER;
-        role->vt = VT_EMPTY;
-        AccessibleFacts facts;
-        if (const HRESULT result = Describe(child, facts); FAILED(result)) return result;
-        role->vt = VT_I4;
-        role->lVal = facts.role;
-        return S_OK;
+        return AnswerNumber(child, role, &AccessibleFacts::role);
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-        if (!state) return E_POINTER;
-        state->vt = VT_EMPTY;
-        AccessibleFacts facts;
-        if (const HRESULT result = Describe(child, facts); FAILED(result)) return result;
-        state->vt = VT_I4;
-        state->lVal = facts.state;
-        return S_OK;
+        return AnswerNumber(child, state, &AccessibleFacts::state);
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
         AccessibleFacts facts;
@@ -192,6 +180,17 @@ class ControlAccessible final : public ShellAccessible {
         AccessibleFacts facts;
         if (const HRESULT result = Describe(child, facts); FAILED(result)) return result;
         return answer(facts, out);
+    }
+
+    // A role or state: a number of the child's facts, given as VT_I4.
+    HRESULT AnswerNumber(const VARIANT& child, VARIANT* out, LONG AccessibleFacts::*member) const noexcept {
+        if (!out) return E_POINTER;
+        out->vt = VT_EMPTY;
+        AccessibleFacts facts;
+        if (const HRESULT result = Describe(child, facts); FAILED(result)) return result;
+        out->vt = VT_I4;
+        out->lVal = facts.*member;
+        return S_OK;
     }
 
     template <typename Out, typename Call>

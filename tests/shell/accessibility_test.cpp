@@ -18,6 +18,7 @@
 #include "common/unique_handle.h"
 #include "shell/shell_context.h"
 #include "support/pixels.h"
+#include "shell_face.h"
 #include "support/shell_session.h"
 #include "tovrak/renderer.h"
 
@@ -28,11 +29,6 @@ namespace {
 
 // The IID is spelled out by the compiler: the import library's IID_IAccessible is a code thunk.
 const IID& kAccessible = __uuidof(IAccessible);
-
-void Command(HWND control) {
-    ::SendMessageW(g_shell->window, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(control), BN_CLICKED),
-                   reinterpret_cast<LPARAM>(control));
-}
 
 VARIANT Self() {
     VARIANT self{};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shell/shell_context.h"
+#include "shell_face.h"
 #include "support/shell_session.h"
 #include "tovrak/renderer.h"
 
@@ -16,11 +17,6 @@ using namespace tovrak;
 using namespace tovrak::test;
 
 namespace {
-
-void Command(HWND control) {
-    ::SendMessageW(g_shell->window, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(control), BN_CLICKED),
-                   reinterpret_cast<LPARAM>(control));
-}
 
 // Returns the command the key left for the host. A poll stops after its time budget, and every focus
 // change repaints, so the host's loop may need more than one poll to take a key press in.

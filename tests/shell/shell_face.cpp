@@ -5,9 +5,15 @@
 #include <vector>
 
 #include "common/gdiplus.h"
+#include "shell/shell_context.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak::test {
+
+void Command(HWND control) {
+    ::SendMessageW(g_shell->window, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(control), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(control));
+}
 namespace {
 
 // {557CF406-1A04-11D3-9A73-0000F81EF32E}: the GDI+ PNG encoder.

@@ -12,6 +12,9 @@
 
 namespace tovrak::test {
 
+// What a control's click sends to the shell: its id and BN_CLICKED, matched on the handle.
+void Command(HWND control);
+
 constexpr Rgb kTestBackground{120, 60, 30};
 constexpr Rgb kTestPathField{40, 160, 90};
 

@@ -23,12 +23,6 @@ using namespace tovrak::test;
 
 namespace {
 
-// What a control's click sends to the shell: its id and BN_CLICKED, matched on the handle.
-void Command(HWND control) {
-    ::SendMessageW(g_shell->window, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(control), BN_CLICKED),
-                   reinterpret_cast<LPARAM>(control));
-}
-
 std::wstring WindowText(HWND window) {
     wchar_t text[MAX_PATH * 2] = {};
     ::GetWindowTextW(window, text, static_cast<int>(std::size(text)));
