@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds TovrakRenderer.dll from a copy of the work tree in a folder of its own into a build folder of
-# its own, twice, and fails unless the DLLs and their symbol files are byte-identical: nothing of the
-# time or the machine's paths may go into them. Given a build folder of the work tree itself, it builds
-# once and compares with that build instead.
+# its own, twice, and fails unless the DLLs, their PDBs and the import libraries for Visual Studio are
+# byte-identical: nothing of the time or the machine's paths may go into them. Given a build folder of
+# the work tree itself, it builds once and compares with that build instead.
 #   check_reproducible.sh [work tree [build folder]]
 set -euo pipefail
 root=$(cd "${1:-$(dirname "$0")/..}" && pwd)
@@ -27,16 +27,16 @@ build_copy() {
 
 # Folder names of different lengths, so that a leaked path also shifts what follows it.
 build_copy a
-first=$scratch/a/out/bin
+first=$scratch/a/out
 if [ -n "$existing" ]; then
-  second=$(cd "$existing" && pwd)/bin
+  second=$(cd "$existing" && pwd)
 else
   build_copy second-build-in-a-longer-folder
-  second=$scratch/second-build-in-a-longer-folder/out/bin
+  second=$scratch/second-build-in-a-longer-folder/out
 fi
 
 status=0
-for file in TovrakRenderer.dll TovrakRenderer.dll.debug; do
+for file in bin/TovrakRenderer.dll bin/TovrakRenderer.pdb lib/TovrakRenderer.lib; do
   if cmp -s "$first/$file" "$second/$file"; then
     echo "$file: identical, $(stat -c %s "$first/$file") bytes, sha256 $(sha256sum "$first/$file" | cut -c1-16)..."
   else

@@ -4,10 +4,14 @@
 set -euo pipefail
 
 # Both architectures: the product is built for 32-bit Windows, and a machine that runs no 32-bit
-# programs tests a 64-bit build instead (see platform.sh).
+# programs tests a 64-bit build instead (see platform.sh). clang 16 and lld compile and link everything
+# (cmake/mingw-w64-toolchain.cmake); the mingw-w64 packages bring the Windows headers, the C runtime
+# and the posix thread-model libstdc++ and libgcc it links with. llvm-16 brings llvm-dlltool,
+# llvm-windres, llvm-pdbutil and the other tools the build and the package tests use.
 packages=(
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  clang-16 lld-16 llvm-16
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64 xvfb xauth x11-utils cmake make googletest python3 clang-format fonts-wqy-microhei
 )
 

@@ -23,7 +23,6 @@ ULONG_PTR g_shellGdiplusToken = 0;
 // apartment refuses the call, and uninitialising it then would take the host's own apartment away.
 bool g_shellComInitialised = false;
 
-constexpr int kModeInstall = 0;
 constexpr int kModeUninstall = 1;
 constexpr int kModeUpdate = 2;
 
