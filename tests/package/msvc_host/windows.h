@@ -9,7 +9,8 @@
 typedef struct HWND__* HWND;
 typedef unsigned long DWORD;
 typedef DWORD COLORREF;
-#define RGB(r, g, b) ((COLORREF)(((unsigned char)(r)) | ((DWORD)(unsigned char)(g) << 8) | ((DWORD)(unsigned char)(b) << 16)))
+#define RGB(r, g, b) \
+    ((COLORREF)(((unsigned char)(r)) | ((DWORD)(unsigned char)(g) << 8) | ((DWORD)(unsigned char)(b) << 16)))
 
 __declspec(dllimport) __declspec(noreturn) void __stdcall ExitProcess(unsigned int exitCode);
 
