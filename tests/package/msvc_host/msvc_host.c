@@ -9,8 +9,7 @@ int start(void) {
     unsigned int failures = 0;
     if (ShellPoll() != ShellCommandClose) failures |= 1; /* no shell is open */
     if (SetPath(NULL, RGB(0, 0, 0), RGB(255, 255, 255)) != 0) failures |= 2;
-    /* The strings arrive: a relative directory is rejected, an absolute one has no process running. */
-    if (FindOwnedProcesses(L"relative\\folder", L"", 0, 0, 0) != 2) failures |= 4;
-    if (FindOwnedProcesses(L"C:\\Tovrak\\no such folder", L"", 0, 0, 0) != 1) failures |= 8;
+    /* The strings arrive: no process runs from a folder that does not exist. */
+    if (FindOwnedProcesses(L"C:\\Tovrak\\no such folder", L"", 0, 0, 0) != 1) failures |= 4;
     ExitProcess(failures);
 }
