@@ -5,6 +5,7 @@
 
 #include "common/dwmapi_functions.h"
 #include "common/export_guard.h"
+#include "common/last_error.h"
 #include "common/scaling.h"
 #include "shell/layout.h"
 #include "shell/shell_context.h"
@@ -30,11 +31,6 @@ int ClampPercent(int percent) noexcept {
 
 int S(int units) noexcept {
     return Scale(units, g_shell->dpi);
-}
-
-uint32_t LastErrorOr(uint32_t fallback) noexcept {
-    const DWORD error = ::GetLastError();
-    return error != 0 ? error : fallback;
 }
 
 bool PrimaryEnabledFor(const ShellContext& shell) noexcept {
@@ -221,79 +217,106 @@ int32_t PollShell(ShellContext& shell) noexcept {
     return std::exchange(shell.pendingCommand, 0);
 }
 
-}  // namespace
-}  // namespace tovrak
-
-using namespace tovrak;
-
-extern "C" uint32_t TOVRAK_CALL ShellShow(void) noexcept {
+uint32_t Show() noexcept {
     if (!g_shell || !g_shell->window) return ERROR_INVALID_HANDLE;
     return ShowShell(*g_shell);
 }
 
-extern "C" uint32_t TOVRAK_CALL ShellHide(void) noexcept {
+uint32_t Hide() noexcept {
     if (!g_shell || !g_shell->window) return ERROR_INVALID_HANDLE;
     return HideShell(*g_shell);
 }
 
-extern "C" int32_t TOVRAK_CALL ShellPoll(void) noexcept {
+int32_t Poll() noexcept {
     if (!g_shell) return ShellCommandClose;
     return PollShell(*g_shell);
 }
 
-extern "C" int32_t TOVRAK_CALL ShellOptions(wchar_t* buffer, int32_t capacity) noexcept {
+int32_t Options(wchar_t* buffer, int32_t capacity) noexcept {
     if (!buffer || capacity <= 0 || !g_shell) return 0;
     CopyToBuffer(g_shell->installDirectory, buffer, capacity);
     return g_shell->createShortcut;
 }
 
+void State(int32_t kind, int32_t percent, const wchar_t* title, const wchar_t* detail, const wchar_t* caption,
+           const wchar_t* diagnostics) {
+    if (!g_shell) return;
+    ApplyState(*g_shell, kind, percent, ArgumentText(title), ArgumentText(detail), ArgumentText(caption),
+               ArgumentText(diagnostics));
+}
+
+void Progress(int32_t percent) {
+    if (g_shell) ApplyProgress(*g_shell, percent);
+}
+
+void Gate(int32_t allowed, const wchar_t* headline, const wchar_t* detail) {
+    if (!g_shell) return;
+    ShellContext& shell = *g_shell;
+    const bool open = allowed != 0;
+    const std::wstring_view newHeadline = ArgumentText(headline);
+    const std::wstring_view newDetail = ArgumentText(detail);
+    if (open == static_cast<bool>(shell.gateOpen) && newHeadline == shell.gateReason &&
+        newDetail == shell.statusText) {
+        return;
+    }
+    WideString reason(newHeadline), status(newDetail);
+    shell.gateOpen = open;
+    shell.gateReason = std::move(reason);
+    shell.statusText = std::move(status);
+    LayoutShell();
+}
+
+void Directory(const wchar_t* directory, const wchar_t* note) {
+    if (!g_shell) return;
+    ShellContext& shell = *g_shell;
+    const std::wstring_view newDirectory = ArgumentText(directory);
+    const std::wstring_view newNote = ArgumentText(note);
+    if (newDirectory == shell.installDirectory && newNote == shell.directoryNote) return;
+    WideString path(newDirectory), text(newNote);
+    shell.installDirectory = std::move(path);
+    shell.directoryNote = std::move(text);
+    SetTextIfChanged(shell.pathEdit, shell.installDirectory);
+    // A closed panel shows the note when it next opens.
+    if (shell.optionsExpanded) LayoutShell();
+}
+
+}  // namespace
+}  // namespace tovrak
+
+using tovrak::GuardExport;
+using tovrak::GuardExportVoid;
+
+extern "C" uint32_t TOVRAK_CALL ShellShow(void) noexcept {
+    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Show);
+}
+
+extern "C" uint32_t TOVRAK_CALL ShellHide(void) noexcept {
+    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Hide);
+}
+
+extern "C" int32_t TOVRAK_CALL ShellPoll(void) noexcept {
+    return GuardExport<int32_t>(ShellCommandNone, tovrak::Poll);
+}
+
+extern "C" int32_t TOVRAK_CALL ShellOptions(wchar_t* buffer, int32_t capacity) noexcept {
+    return GuardExport<int32_t>(0, tovrak::Options, buffer, capacity);
+}
+
 extern "C" void TOVRAK_CALL ShellState(int32_t kind, int32_t percent, const wchar_t* title,
                                        const wchar_t* detail, const wchar_t* caption,
                                        const wchar_t* diagnostics) noexcept {
-    if (!g_shell) return;
-    GuardExportVoid([&] {
-        ApplyState(*g_shell, kind, percent, ArgumentText(title), ArgumentText(detail), ArgumentText(caption),
-                   ArgumentText(diagnostics));
-    });
+    GuardExportVoid(tovrak::State, kind, percent, title, detail, caption, diagnostics);
 }
 
 extern "C" void TOVRAK_CALL ShellProgress(int32_t percent) noexcept {
-    if (!g_shell) return;
-    GuardExportVoid([&] { ApplyProgress(*g_shell, percent); });
+    GuardExportVoid(tovrak::Progress, percent);
 }
 
 extern "C" void TOVRAK_CALL ShellGate(int32_t allowed, const wchar_t* headline,
                                       const wchar_t* detail) noexcept {
-    if (!g_shell) return;
-    GuardExportVoid([&] {
-        ShellContext& shell = *g_shell;
-        const bool open = allowed != 0;
-        const std::wstring_view newHeadline = ArgumentText(headline);
-        const std::wstring_view newDetail = ArgumentText(detail);
-        if (open == static_cast<bool>(shell.gateOpen) && newHeadline == shell.gateReason &&
-            newDetail == shell.statusText) {
-            return;
-        }
-        WideString reason(newHeadline), status(newDetail);
-        shell.gateOpen = open;
-        shell.gateReason = std::move(reason);
-        shell.statusText = std::move(status);
-        LayoutShell();
-    });
+    GuardExportVoid(tovrak::Gate, allowed, headline, detail);
 }
 
 extern "C" void TOVRAK_CALL ShellDirectory(const wchar_t* directory, const wchar_t* note) noexcept {
-    if (!g_shell) return;
-    GuardExportVoid([&] {
-        ShellContext& shell = *g_shell;
-        const std::wstring_view newDirectory = ArgumentText(directory);
-        const std::wstring_view newNote = ArgumentText(note);
-        if (newDirectory == shell.installDirectory && newNote == shell.directoryNote) return;
-        WideString path(newDirectory), text(newNote);
-        shell.installDirectory = std::move(path);
-        shell.directoryNote = std::move(text);
-        SetTextIfChanged(shell.pathEdit, shell.installDirectory);
-        // A closed panel shows the note when it next opens.
-        if (shell.optionsExpanded) LayoutShell();
-    });
+    GuardExportVoid(tovrak::Directory, directory, note);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/gdiplus.h"
+#include "common/unique_handle.h"
 #include "common/wide_string.h"
 #include "pipes/pipe_listener.h"
 #include "worker/worker_event.h"
@@ -99,10 +100,11 @@ struct ShellContext {
     std::int32_t scrollRange = -1;
     WideString diagnosticsMeasured;
 
-    // Worker.
-    HANDLE workerProcess = nullptr;
-    HANDLE eventPipe = nullptr;
-    HANDLE workerJob = nullptr;
+    // Worker: its process, the read end of its output and its kill-on-close job (ReleaseWorker
+    // closes them in the order that matters).
+    UniqueHandleKernel workerProcess;
+    UniqueHandleKernel eventPipe;
+    UniqueHandleKernel workerJob;
 
     // Transient window that exists only while the layout grows the window.
     HWND transitionWindow = nullptr;
@@ -131,8 +133,9 @@ extern ShellContext* g_shell;
 
 // Allocates a record with its defaults without throwing; null when memory is short.
 ShellContext* AllocateShellContext() noexcept;
-// Releases what the record owns (fonts, brushes, images, texts) and frees it. Windows, listeners and
-// worker handles are taken down by ShellClose before this.
+// Releases what the record owns (fonts, brushes, images, texts, handles) and frees it. The windows are
+// destroyed, and the listeners and the worker released in their order, by the shell's teardown before
+// this.
 void FreeShellContext(ShellContext* context) noexcept;
 
 }  // namespace tovrak

@@ -136,7 +136,7 @@ TEST(ReadyPipes, NameThePipeWithTheIdentifierInItsOwnLetterCase) {
     // Pipe names compare without case; only the name the server end holds shows it.
     std::vector<std::uint8_t> buffer(sizeof(FILE_NAME_INFO) + 512 * sizeof(wchar_t));
     auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
-    if (!::GetFileInformationByHandleEx(scope.context().readyListener.pipe, FileNameInfo, info,
+    if (!::GetFileInformationByHandleEx(scope.context().readyListener.pipe.get(), FileNameInfo, info,
                                         static_cast<DWORD>(buffer.size())))
         GTEST_SKIP() << "GetFileInformationByHandleEx(FileNameInfo) does not name a pipe here";
     EXPECT_EQ(std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t)),
@@ -182,10 +182,10 @@ TEST(ReadyPipes, CancelTakesDownAnActiveListenerAndOnlyThatOne) {
             ASSERT_TRUE(client);
             ASSERT_TRUE(ClientWaiting(listener, 5000));
         }
-        const HANDLE pipe = listener.pipe, event = listener.connectEvent;
+        const HANDLE pipe = listener.pipe.get(), event = listener.connectEvent.get();
 
         c.cancel();
-        EXPECT_EQ(listener.pipe, nullptr);
+        EXPECT_FALSE(listener.pipe);
         EXPECT_FALSE(HandleIsOpen(pipe));
         EXPECT_FALSE(HandleIsOpen(event));
         EXPECT_EQ(c.cancelled.poll(), 6u);
