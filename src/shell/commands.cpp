@@ -117,7 +117,7 @@ void ApplyState(ShellContext& shell, int kind, int percent, std::wstring_view ti
         detail == shell.statusText && caption == shell.primaryCaption &&
         diagnostics == shell.diagnosticsText) {
         // A repeated state gives the primary button back after a click disabled it.
-        ::EnableWindow(shell.primaryButton, PrimaryEnabledFor(shell));
+        SetEnabled(shell.primaryButton, PrimaryEnabledFor(shell));
         return;
     }
     const int previousKind = shell.stateKind;
@@ -292,7 +292,7 @@ extern "C" void TOVRAK_CALL ShellDirectory(const wchar_t* directory, const wchar
         WideString path(newDirectory), text(newNote);
         shell.installDirectory = std::move(path);
         shell.directoryNote = std::move(text);
-        SetTextIfChanged(shell.pathEdit, shell.installDirectory);
+        SetFieldTextIfChanged(shell.pathEdit, shell.installDirectory);
         // A closed panel shows the note when it next opens.
         if (shell.optionsExpanded) LayoutShell();
     });

@@ -11,6 +11,7 @@
 #include "shell/painter.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
+#include "shell/window_text.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak {
@@ -169,16 +170,29 @@ void SetVisible(HWND control, bool visible) noexcept {
     ::SetWindowPos(control, nullptr, 0, 0, 0, 0, kQuietFlags | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
-void SetTextIfChanged(HWND control, std::wstring_view text) {
+void SetEnabled(HWND control, bool enabled) noexcept {
     if (!control) return;
-    const int length = ::GetWindowTextLengthW(control);
+    const bool current = (::GetWindowLongW(control, GWL_STYLE) & WS_DISABLED) == 0;
+    // EnableWindow(FALSE) sends WM_CANCELMODE through every subclass even when nothing changes.
+    if (current != enabled) ::EnableWindow(control, enabled);
+}
+
+void SetTextIfChanged(HWND control, std::wstring_view text) {
+    if (!control || StoredWindowTextEquals(control, text)) return;
+    const WideString terminated(text);
+    ::SetWindowTextW(control, terminated.c_str());
+}
+
+void SetFieldTextIfChanged(HWND edit, std::wstring_view text) {
+    if (!edit) return;
+    const int length = ::GetWindowTextLengthW(edit);
     if (length == static_cast<int>(text.size())) {
         std::vector<wchar_t> current(static_cast<size_t>(length) + 1);
-        const int read = ::GetWindowTextW(control, current.data(), length + 1);
+        const int read = ::GetWindowTextW(edit, current.data(), length + 1);
         if (read == length && std::wstring_view(current.data(), static_cast<size_t>(read)) == text) return;
     }
     const WideString terminated(text);
-    ::SetWindowTextW(control, terminated.c_str());
+    ::SetWindowTextW(edit, terminated.c_str());
 }
 
 void RedrawShell(int top) noexcept {
@@ -236,13 +250,13 @@ void LayoutShell() {
     SetVisible(shell.primaryButton, shell.stateKind != 1);
     const bool primaryEnabled =
         shell.stateKind != 0 || shell.uninstallMode || (shell.agreementAccepted && shell.gateOpen);
-    ::EnableWindow(shell.primaryButton, primaryEnabled);
+    SetEnabled(shell.primaryButton, primaryEnabled);
 
     PlaceChild(shell.progressBar, 184, 339, 333, 9);
     SetVisible(shell.progressBar, shell.stateKind == 1);
 
     SetVisible(shell.closeButton, true);
-    ::EnableWindow(shell.closeButton, shell.stateKind != 1);
+    SetEnabled(shell.closeButton, shell.stateKind != 1);
 
     SetVisible(shell.optionsButton, idle || (shell.stateKind == 2 && !shell.diagnosticsText.empty()));
     SetTextIfChanged(shell.optionsButton,

@@ -111,6 +111,10 @@ void OnDpiChanged(ShellContext& shell, HWND window, WPARAM wParam, const RECT* s
     ::InvalidateRect(window, nullptr, FALSE);
 }
 
+LRESULT DefaultShellMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
 }  // namespace
 
 LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -167,7 +171,7 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         default:
             break;
     }
-    return ::DefWindowProcW(window, message, wParam, lParam);
+    return AccessibleWindowMessage(window, message, wParam, lParam, DefaultShellMessage);
 }
 
 }  // namespace tovrak
