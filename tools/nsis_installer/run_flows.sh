@@ -34,16 +34,16 @@ printf 'X' | dd of="$corrupt/payload/README.txt" bs=1 seek=0 conv=notrunc status
 "$root/tools/nsis_installer/build_installer.sh" "$build" "$corrupt/TovrakSample.exe" "$corrupt/payload" || exit 1
 
 # The installer runs in the background; its standard error is its log, its standard output a pipe
-# as from the program that started it.
+# as from the program that started it. Its end is read from the exit file, not from the pipe: under
+# Wine the application it starts holds the installer's Unix descriptors, so the pipe stays open for
+# as long as the application runs.
 start() {  # <name> <exe> <args...>
   local name=$1 exe=$2
   shift 2
   log="$out/$name.log"
-  stdout="$out/$name.stdout"
   : >"$log"
-  (wine "$exe" "/font=$font" "$@" 2>"$log" | cat >"$stdout"; echo "${PIPESTATUS[0]}" >"$out/$name.exit") &
-  runner=$!
   rm -f "$out/$name.exit"
+  (wine "$exe" "/font=$font" "$@" 2>"$log"; echo $? >"$out/$name.exit") | cat >"$out/$name.stdout" &
 }
 wait_log() {  # <pattern> [seconds]
   local deadline=$((SECONDS + ${2:-60}))
@@ -55,10 +55,9 @@ wait_log() {  # <pattern> [seconds]
 finish() {  # <name> [seconds]: waits for the installer to end; its exit code in $code
   local deadline=$((SECONDS + ${2:-60}))
   while [ ! -e "$out/$1.exit" ]; do
-    if [ $SECONDS -ge $deadline ]; then fail "$1: the installer did not end"; kill "$runner" 2>/dev/null; return 1; fi
+    if [ $SECONDS -ge $deadline ]; then fail "$1: the installer did not end"; return 1; fi
     sleep 0.2
   done
-  wait "$runner" 2>/dev/null
   code=$(cat "$out/$1.exit")
   sed 's/^/    /' "$log"
 }
@@ -80,26 +79,34 @@ shot() {  # <name>
     fail "could not photograph $1"
   fi
 }
+shot_running() {  # <name> <ms after the running screen appears>
+  if wine "$probe" running "$(winepath -w "$out/$1.png")" "$2"; then
+    echo "   screenshot $out/$1.png"
+  else
+    fail "could not photograph the running screen $1"
+  fi
+}
 
 echo "== install"
 rm -rf "$installed"
-start install "$installer" "/target=$target" /pace=400
+start install "$installer" "/target=$target" /pace=1000
 wait_log "shell open and shown" && shot install-idle
 click 0x66 && shot install-options
-click 0x65 && wait_log "stage copy" && shot install-running 0.2
+click 0x65 && shot_running install-running 2200
 wait_log "worker exited" && shot install-done
 click 0x65 && wait_log "the application took over"
 finish install
 [ "${code:-}" = 0 ] || fail "install: exit code ${code:-none}"
+for _ in $(seq 10); do [ "$(cat "$out/install.stdout")" = AID1 ] && break; sleep 0.2; done
 [ "$(cat "$out/install.stdout")" = AID1 ] || fail "install: standard output was not exactly AID1"
 diff -r "$build/bin/sample/payload" "$installed" >/dev/null || fail "install: the installed files differ from the payload"
 pgrep -f 'TovrakNsisSample.sample_app\.exe' >/dev/null || fail "install: the application does not run"
 
 echo "== uninstall (the application still runs)"
-start uninstall "$installer" /uninstall "/target=$target" /pace=300
+start uninstall "$installer" /uninstall "/target=$target" /pace=600
 wait_log "shell open and shown" && shot uninstall-idle
 click 0x66 && shot uninstall-options
-click 0x65 && wait_log "stage remove" && shot uninstall-running 0.2
+click 0x65 && shot_running uninstall-running 1000
 wait_log "worker exited" && shot uninstall-done
 click 0x65
 finish uninstall

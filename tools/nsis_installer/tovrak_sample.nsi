@@ -78,6 +78,10 @@ Var StandardError
 
 Function .onInit
   ${GetParameters} $0
+  ; No path holds a quote: dropping them lets GetOptions read values with spaces, however the
+  ; program that started this one quoted them.
+  ${WordReplace} $0 '"' "" "+" $0
+  ClearErrors
   StrCpy $Role host
   ${GetOptions} $0 "/worker=" $1
   ${IfNot} ${Errors}
