@@ -15,15 +15,17 @@
 ;
 ; Built by tools/nsis_installer/build_installer.sh, which passes on the command line:
 ;   TARGET    x86-unicode with the 32-bit DLL, amd64-unicode with the 64-bit one
+;   INCLUDE_DIR  the folder of TovrakRenderer.nsh (include/tovrak)
 ;   DLL       TovrakRenderer.dll          ASSETS    the shell's pictures
 ;   PAYLOAD   the files to install        MANIFEST  their manifest, written by manifest_writer
 ;   OUTFILE   the installer to write
 
 Target ${TARGET}
 Name "Tovrak 示例"
+; TovrakSample.exe: no "setup" or "install" in the name, from which Windows would guess that the
+; program wants elevation (makensis warns about setup.exe). An installer into the user's own
+; folders needs none.
 OutFile "${OUTFILE}"
-; Not "setup.exe" or "install.exe": Windows runs programs with such names elevated unless their
-; manifest says otherwise, and an installer into the user's own folders needs no elevation.
 RequestExecutionLevel user
 ManifestDPIAware true
 ; Every section then runs on the main thread, the one that opens the shell: the whole host loop
