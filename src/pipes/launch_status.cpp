@@ -115,6 +115,7 @@ using tovrak::g_shell;
 
 extern "C" uint32_t __stdcall ShellListenLaunchStatus(const wchar_t* pipeId,
                                                       const wchar_t* clientPath) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     return tovrak::GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, [&]() -> uint32_t {
         if (!g_shell) return ERROR_INVALID_HANDLE;
         tovrak::LaunchStatusListener& listener = g_shell->launchStatusListener;
@@ -133,11 +134,13 @@ extern "C" uint32_t __stdcall ShellListenLaunchStatus(const wchar_t* pipeId,
 }
 
 extern "C" int32_t __stdcall ShellPollLaunchStatus() noexcept {
+    if (!tovrak::OnHostThread()) return -static_cast<int32_t>(ERROR_INVALID_THREAD_ID);
     if (!g_shell) return -static_cast<int32_t>(ERROR_INVALID_HANDLE);
     return tovrak::PollLaunchStatus(g_shell->launchStatusListener);
 }
 
 extern "C" int32_t __stdcall ShellLaunchElapsed(int32_t which) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
     if (!g_shell) return 0;
     const tovrak::LaunchStatusListener& listener = g_shell->launchStatusListener;
     const std::uint64_t since = which != 0 ? listener.lastStatusTick : listener.listenTick;
@@ -147,5 +150,6 @@ extern "C" int32_t __stdcall ShellLaunchElapsed(int32_t which) noexcept {
 }
 
 extern "C" void __stdcall ShellCancelLaunchStatus() noexcept {
+    if (!tovrak::OnHostThread()) return;
     if (g_shell) tovrak::ResetLaunchStatusListener(g_shell->launchStatusListener);
 }

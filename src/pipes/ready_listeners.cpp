@@ -76,26 +76,32 @@ void Cancel(PipeListener ShellContext::*field) noexcept {
 using tovrak::ShellContext;
 
 extern "C" uint32_t __stdcall ShellListenReady(const wchar_t* pipeId, const wchar_t* clientPath) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     return tovrak::Listen(&ShellContext::readyListener, tovrak::kReadyPipe, pipeId, clientPath);
 }
 
 extern "C" uint32_t __stdcall ShellPollReady() noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     return tovrak::Poll(&ShellContext::readyListener);
 }
 
 extern "C" void __stdcall ShellCancelReady() noexcept {
+    if (!tovrak::OnHostThread()) return;
     tovrak::Cancel(&ShellContext::readyListener);
 }
 
 extern "C" uint32_t __stdcall ShellListenSurfaceReady(const wchar_t* pipeId,
                                                       const wchar_t* clientPath) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     return tovrak::Listen(&ShellContext::surfaceReadyListener, tovrak::kSurfaceReadyPipe, pipeId, clientPath);
 }
 
 extern "C" uint32_t __stdcall ShellPollSurfaceReady() noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     return tovrak::Poll(&ShellContext::surfaceReadyListener);
 }
 
 extern "C" void __stdcall ShellCancelSurfaceReady() noexcept {
+    if (!tovrak::OnHostThread()) return;
     tovrak::Cancel(&ShellContext::surfaceReadyListener);
 }

@@ -227,21 +227,25 @@ int32_t PollShell(ShellContext& shell) noexcept {
 using namespace tovrak;
 
 extern "C" uint32_t TOVRAK_CALL ShellShow(void) noexcept {
+    if (!OnHostThread()) return ERROR_INVALID_THREAD_ID;
     if (!g_shell || !g_shell->window) return ERROR_INVALID_HANDLE;
     return ShowShell(*g_shell);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellHide(void) noexcept {
+    if (!OnHostThread()) return ERROR_INVALID_THREAD_ID;
     if (!g_shell || !g_shell->window) return ERROR_INVALID_HANDLE;
     return HideShell(*g_shell);
 }
 
 extern "C" int32_t TOVRAK_CALL ShellPoll(void) noexcept {
+    if (!OnHostThread()) return ShellCommandNone;
     if (!g_shell) return ShellCommandClose;
     return PollShell(*g_shell);
 }
 
 extern "C" int32_t TOVRAK_CALL ShellOptions(wchar_t* buffer, int32_t capacity) noexcept {
+    if (!OnHostThread()) return 0;
     if (!buffer || capacity <= 0 || !g_shell) return 0;
     CopyToBuffer(g_shell->installDirectory, buffer, capacity);
     return g_shell->createShortcut;
@@ -250,6 +254,7 @@ extern "C" int32_t TOVRAK_CALL ShellOptions(wchar_t* buffer, int32_t capacity) n
 extern "C" void TOVRAK_CALL ShellState(int32_t kind, int32_t percent, const wchar_t* title,
                                        const wchar_t* detail, const wchar_t* caption,
                                        const wchar_t* diagnostics) noexcept {
+    if (!OnHostThread()) return;
     if (!g_shell) return;
     GuardExportVoid([&] {
         ApplyState(*g_shell, kind, percent, ArgumentText(title), ArgumentText(detail), ArgumentText(caption),
@@ -258,12 +263,14 @@ extern "C" void TOVRAK_CALL ShellState(int32_t kind, int32_t percent, const wcha
 }
 
 extern "C" void TOVRAK_CALL ShellProgress(int32_t percent) noexcept {
+    if (!OnHostThread()) return;
     if (!g_shell) return;
     GuardExportVoid([&] { ApplyProgress(*g_shell, percent); });
 }
 
 extern "C" void TOVRAK_CALL ShellGate(int32_t allowed, const wchar_t* headline,
                                       const wchar_t* detail) noexcept {
+    if (!OnHostThread()) return;
     if (!g_shell) return;
     GuardExportVoid([&] {
         ShellContext& shell = *g_shell;
@@ -283,6 +290,7 @@ extern "C" void TOVRAK_CALL ShellGate(int32_t allowed, const wchar_t* headline,
 }
 
 extern "C" void TOVRAK_CALL ShellDirectory(const wchar_t* directory, const wchar_t* note) noexcept {
+    if (!OnHostThread()) return;
     if (!g_shell) return;
     GuardExportVoid([&] {
         ShellContext& shell = *g_shell;

@@ -126,6 +126,7 @@ extern "C" HWND TOVRAK_CALL ShellOpen(const wchar_t* assetDirectory, const wchar
 }
 
 extern "C" void TOVRAK_CALL ShellClose(void) noexcept {
+    if (!OnHostThread()) return;
     ShellContext* shell = g_shell;
     if (!shell) return;
     ResetListener(shell->readyListener);

@@ -18,6 +18,10 @@ namespace tovrak {
 using SetThreadDpiAwarenessContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
 
 struct ShellContext {
+    // The thread that opened the shell (ShellOpen allocates the record there). Its state has no lock:
+    // the host's exports answer that thread only.
+    DWORD hostThread = ::GetCurrentThreadId();
+
     // Window and child controls; the children are destroyed with the window.
     HWND window = nullptr;
     HWND primaryButton = nullptr;          // 0x65
@@ -128,6 +132,12 @@ struct ShellContext {
 
 // The process-wide pointer; null while no shell is open.
 extern ShellContext* g_shell;
+
+// True when no shell is open or the caller is the thread that opened it. The exports that belong to
+// the host's thread check it first and, from another thread, change nothing.
+inline bool OnHostThread() noexcept {
+    return !g_shell || g_shell->hostThread == ::GetCurrentThreadId();
+}
 
 // Allocates a record with its defaults without throwing; null when memory is short.
 ShellContext* AllocateShellContext() noexcept;

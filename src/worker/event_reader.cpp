@@ -48,6 +48,7 @@ void CopyEventText(const wchar_t (&field)[kWorkerEventTextUnits], wchar_t* out, 
 }  // namespace tovrak
 
 extern "C" int32_t __stdcall ShellReadEvent(wchar_t* labelOut, wchar_t* textOut, int32_t capacity) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
     using namespace tovrak;
     ShellContext* context = g_shell;
     if (!context || !context->eventPipe || capacity <= 0) return 0;
@@ -78,6 +79,7 @@ extern "C" int32_t __stdcall ShellReadEvent(wchar_t* labelOut, wchar_t* textOut,
 }
 
 extern "C" uint64_t __stdcall ShellEventTime(int32_t which) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
     const tovrak::ShellContext* context = tovrak::g_shell;
     if (!context) return 0;
     const tovrak::WorkerEvent& record = context->lastEvent;

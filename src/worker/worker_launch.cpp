@@ -176,6 +176,7 @@ StartOutcome LaunchWorker(ShellContext& context, const wchar_t* application,
 
 extern "C" uint32_t __stdcall ShellStartWorker(const wchar_t* application,
                                                const wchar_t* arguments) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     using namespace tovrak;
     ShellContext* context = g_shell;
     if (!context) return ERROR_INVALID_HANDLE;
@@ -204,11 +205,13 @@ extern "C" uint32_t __stdcall ShellStartWorker(const wchar_t* application,
 }
 
 extern "C" uint32_t __stdcall ShellWorkerFailureStage() noexcept {
+    if (!tovrak::OnHostThread()) return 0;
     const tovrak::ShellContext* context = tovrak::g_shell;
     return context ? context->failureStage : 0;
 }
 
 extern "C" int32_t __stdcall ShellWorkerExit() noexcept {
+    if (!tovrak::OnHostThread()) return -1;
     using namespace tovrak;
     constexpr int32_t kStillRunning = -1;
     ShellContext* context = g_shell;
