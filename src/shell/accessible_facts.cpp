@@ -65,7 +65,7 @@ void DescribeCheckBox(AccessibleFacts& facts, HWND box, bool checked, FactsScope
 
 // The headline the painter draws: the gate's reason on the idle install screen, the title elsewhere.
 const std::wstring& PaintedHeadline(const ShellContext& shell) noexcept {
-    return shell.stateKind != 0 || shell.uninstallMode ? shell.windowTitle : shell.gateReason;
+    return shell.stateKind != ShellStateIdle || shell.uninstallMode ? shell.windowTitle : shell.gateReason;
 }
 
 }  // namespace
@@ -91,9 +91,9 @@ AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, in
         }
     } else if (control == shell.agreementCheckbox) {
         // The box itself reads only "同意"; its window text is the whole sentence the links complete.
-        DescribeCheckBox(facts, control, shell.agreementAccepted != 0, scope);
+        DescribeCheckBox(facts, control, shell.agreementAccepted, scope);
     } else if (control == shell.shortcutCheckbox) {
-        DescribeCheckBox(facts, control, shell.createShortcut != 0, scope);
+        DescribeCheckBox(facts, control, shell.createShortcut, scope);
     } else if (control == shell.userAgreementLink || control == shell.privacyPolicyLink) {
         facts.name = CaptionOf(control, scope);
         facts.role = ROLE_SYSTEM_LINK;
@@ -101,7 +101,7 @@ AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, in
         facts.defaultAction = kJumpAction;
     } else if (control == shell.optionsButton) {
         // It opens and closes a panel below it: expanded and collapsed are what it shows with its arrow.
-        const bool expanded = shell.optionsExpanded != 0;
+        const bool expanded = shell.optionsExpanded;
         facts.name = CaptionOf(control, scope);
         facts.role = ROLE_SYSTEM_PUSHBUTTON;
         facts.state =

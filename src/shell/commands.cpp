@@ -38,8 +38,8 @@ uint32_t LastErrorOr(uint32_t fallback) noexcept {
 }
 
 bool PrimaryEnabledFor(const ShellContext& shell) noexcept {
-    if (shell.stateKind == 1) return false;
-    if (shell.stateKind != 0 || shell.uninstallMode) return true;
+    if (shell.stateKind == ShellStateRunning) return false;
+    if (shell.stateKind != ShellStateIdle || shell.uninstallMode) return true;
     return shell.agreementAccepted && shell.gateOpen;
 }
 
@@ -75,8 +75,8 @@ void LeaveUpdateSurface(ShellContext& shell, int percent) {
     if (::GetMonitorInfoW(::MonitorFromWindow(shell.window, MONITOR_DEFAULTTONEAREST), &monitor)) {
         workArea = monitor.rcWork;
     }
-    shell.updateMode = 0;
-    shell.optionsExpanded = 0;
+    shell.updateMode = false;
+    shell.optionsExpanded = false;
     shell.logicalWidth = kShellWidth;
     shell.logicalHeight = kShellCollapsedHeight;
     shell.scrollRange = -1;
@@ -101,7 +101,7 @@ void ApplyState(ShellContext& shell, int kind, int percent, std::wstring_view ti
                 std::wstring_view caption, std::wstring_view diagnostics) {
     const int clamped = ClampPercent(percent);
     if (shell.updateMode) {
-        if (kind == 2) {
+        if (kind == ShellStateFailed) {
             shell.stateKind = kind;
             shell.percent = clamped;
             StoreStateTexts(shell, title, detail, caption, diagnostics);
@@ -125,9 +125,9 @@ void ApplyState(ShellContext& shell, int kind, int percent, std::wstring_view ti
     shell.stateKind = kind;
     shell.percent = clamped;
     SendBarPercent(shell, shell.uninstallMode ? 50 : clamped);
-    SetTextIfChanged(shell.progressBar, kind == 1 ? PercentText(clamped) : std::wstring());
+    SetTextIfChanged(shell.progressBar, kind == ShellStateRunning ? PercentText(clamped) : std::wstring());
     // A new screen starts with its panel closed.
-    if (kind != previousKind && shell.optionsExpanded) shell.optionsExpanded = 0;
+    if (kind != previousKind && shell.optionsExpanded) shell.optionsExpanded = false;
     LayoutShell();
 }
 
@@ -144,7 +144,7 @@ void ApplyProgress(ShellContext& shell, int percent) {
     }
     const int shown = SurfaceProgressFor(clamped);
     const bool complete = clamped >= 100;
-    if (shown <= shell.surfaceProgress && complete == static_cast<bool>(shell.surfaceComplete)) return;
+    if (shown <= shell.surfaceProgress && complete == shell.surfaceComplete) return;
     shell.surfaceProgress = std::max(shell.surfaceProgress, shown);
     shell.surfaceComplete = complete;
     if (!shell.window) return;
@@ -277,8 +277,7 @@ extern "C" void TOVRAK_CALL ShellGate(int32_t allowed, const wchar_t* headline,
         const bool open = allowed != 0;
         const std::wstring_view newHeadline = ArgumentText(headline);
         const std::wstring_view newDetail = ArgumentText(detail);
-        if (open == static_cast<bool>(shell.gateOpen) && newHeadline == shell.gateReason &&
-            newDetail == shell.statusText) {
+        if (open == shell.gateOpen && newHeadline == shell.gateReason && newDetail == shell.statusText) {
             return;
         }
         WideString reason(newHeadline), status(newDetail);

@@ -42,10 +42,6 @@ int S(int units) noexcept {
     return Scale(units, g_shell->dpi);
 }
 
-bool IsIdle(const ShellContext& shell) noexcept {
-    return shell.stateKind == 0 || (shell.stateKind == 4 && shell.uninstallMode);
-}
-
 bool HasCurrentDiagnosticsMeasurement(const ShellContext& shell) noexcept {
     return shell.diagnosticsDpi == static_cast<int>(shell.dpi) &&
            shell.diagnosticsMeasured == shell.diagnosticsText;
@@ -135,7 +131,7 @@ class LayoutPass {
 };
 
 void LayoutUpdateSurface(ShellContext& shell, LayoutPass& pass) {
-    shell.optionsExpanded = 0;
+    shell.optionsExpanded = false;
     HideEveryChild(shell);
     // The update surface never scrolls; the first layout always removes whatever region there was.
     if (shell.scrollRange != 0) ConfigureScrollRange(shell, 0);
@@ -217,10 +213,10 @@ void LayoutShell() {
         return;
     }
 
-    const bool idle = IsIdle(shell);
+    const bool idle = IsIdleScreen(shell);
     const bool install = !shell.uninstallMode;
     const bool expanded = shell.optionsExpanded;
-    const bool idleInstall = shell.stateKind == 0 && install;
+    const bool idleInstall = shell.stateKind == ShellStateIdle && install;
     // Once measured, the diagnostics keep their height and their buttons stay below them, so that an
     // unchanged layout moves nothing.
     const bool measured = shell.diagnosticsDpi != 0;
@@ -247,18 +243,19 @@ void LayoutShell() {
     SetVisible(shell.directoryNoteLabel, idleInstall && expanded);
     SetTextIfChanged(shell.directoryNoteLabel, shell.directoryNote);
 
-    SetVisible(shell.primaryButton, shell.stateKind != 1);
-    const bool primaryEnabled =
-        shell.stateKind != 0 || shell.uninstallMode || (shell.agreementAccepted && shell.gateOpen);
+    SetVisible(shell.primaryButton, shell.stateKind != ShellStateRunning);
+    const bool primaryEnabled = shell.stateKind != ShellStateIdle || shell.uninstallMode ||
+                                (shell.agreementAccepted && shell.gateOpen);
     SetEnabled(shell.primaryButton, primaryEnabled);
 
     PlaceChild(shell.progressBar, 184, 339, 333, 9);
-    SetVisible(shell.progressBar, shell.stateKind == 1);
+    SetVisible(shell.progressBar, shell.stateKind == ShellStateRunning);
 
     SetVisible(shell.closeButton, true);
-    SetEnabled(shell.closeButton, shell.stateKind != 1);
+    SetEnabled(shell.closeButton, shell.stateKind != ShellStateRunning);
 
-    SetVisible(shell.optionsButton, idle || (shell.stateKind == 2 && !shell.diagnosticsText.empty()));
+    SetVisible(shell.optionsButton,
+               idle || (shell.stateKind == ShellStateFailed && !shell.diagnosticsText.empty()));
     SetTextIfChanged(shell.optionsButton,
                      idle ? (shell.uninstallMode ? L"安装位置" : L"更多选项") : L"诊断信息");
 

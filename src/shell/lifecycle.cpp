@@ -23,10 +23,6 @@ ULONG_PTR g_shellGdiplusToken = 0;
 // apartment refuses the call, and uninitialising it then would take the host's own apartment away.
 bool g_shellComInitialised = false;
 
-constexpr int kModeInstall = 0;
-constexpr int kModeUninstall = 1;
-constexpr int kModeUpdate = 2;
-
 // Owns a shell that ShellOpen is still building: unless the open completes, everything created so
 // far is taken down again and the process-wide pointer is cleared, on every early return and on an
 // allocation failure alike.
@@ -60,8 +56,8 @@ class PendingShell {
 };
 
 WideString WindowTitleFor(int mode, const WideString& displayName) {
-    if (mode == kModeUpdate) return displayName;
-    return (mode == kModeUninstall ? L"卸载" : L"安装") + displayName;
+    if (mode == ShellModeUpdate) return displayName;
+    return (mode == ShellModeUninstall ? L"卸载" : L"安装") + displayName;
 }
 
 HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, const wchar_t* displayName,
@@ -78,8 +74,8 @@ HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, c
 
     shell.installDirectory = ArgumentText(installDirectory);
     shell.displayName = ArgumentText(displayName);
-    shell.uninstallMode = mode == kModeUninstall;
-    shell.updateMode = mode == kModeUpdate;
+    shell.uninstallMode = mode == ShellModeUninstall;
+    shell.updateMode = mode == ShellModeUpdate;
     shell.fontFace = ArgumentText(fontFace);
     shell.backgroundBrush.reset(::CreateSolidBrush(kBackgroundColour));
     shell.pathFieldBrush.reset(::CreateSolidBrush(kPathFieldColour));
@@ -119,7 +115,7 @@ using namespace tovrak;
 extern "C" HWND TOVRAK_CALL ShellOpen(const wchar_t* assetDirectory, const wchar_t* installDirectory,
                                       const wchar_t* displayName, const wchar_t* fontFace,
                                       uint32_t mode) noexcept {
-    if (mode > kModeUpdate || g_shell) return nullptr;
+    if (mode > ShellModeUpdate || g_shell) return nullptr;
     return GuardExport<HWND>(nullptr, [&] {
         return OpenShell(assetDirectory, installDirectory, displayName, fontFace, static_cast<int>(mode));
     });

@@ -13,11 +13,6 @@ constexpr COLORREF kHeadlineColour = RGB(255, 255, 255);
 constexpr COLORREF kStatusColour = RGB(188, 188, 190);
 constexpr int kDesignWidthUnits = 700;
 
-constexpr int kStateIdle = 0;
-constexpr int kStateRunning = 1;
-// In uninstall mode this screen is laid out and painted like the idle one.
-constexpr int kStateUninstallIdle = 4;
-
 constexpr UINT kSingleLine = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
 
 // Visible on screen: shown by the layout, in a shell that is itself shown. A control that only
@@ -36,22 +31,20 @@ void PaintFaceImages(GraphicsTarget& target, const ShellContext& shell) {
     if (!shell.optionsExpanded) return;
     FillSolid(target, kPanelColour, 0, Scale(kPanelTopUnits, dpi), Scale(kDesignWidthUnits, dpi),
               Scale(shell.logicalHeight - kPanelTopUnits, dpi));
-    const bool idle =
-        shell.stateKind == kStateIdle || (shell.stateKind == kStateUninstallIdle && shell.uninstallMode);
-    if (idle)
+    if (IsIdleScreen(shell))
         DrawImageInto(target, shell.pathImage.get(), Scale(32, dpi), Scale(555, dpi), Scale(636, dpi),
                       Scale(44, dpi));
 }
 
 void PaintFaceTexts(HDC dc, const ShellContext& shell) {
     const UINT dpi = shell.dpi;
-    const bool idleInstall = shell.stateKind == kStateIdle && !shell.uninstallMode;
+    const bool idleInstall = shell.stateKind == ShellStateIdle && !shell.uninstallMode;
     const WideString& headline = idleInstall ? shell.gateReason : shell.windowTitle;
     DrawShellText(dc, headline, shell.titleFont.get(), kHeadlineColour, ScaledCorners(32, 240, 668, 262, dpi),
                   kSingleLine);
     DrawShellText(dc, shell.statusText, shell.bodyFont.get(), kStatusColour,
                   ScaledCorners(32, 274, 668, 314, dpi), DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
-    if (shell.stateKind == kStateRunning && !shell.uninstallMode) {
+    if (shell.stateKind == ShellStateRunning && !shell.uninstallMode) {
         wchar_t percentText[16];
         const int length = std::swprintf(percentText, 16, L"%d%%", static_cast<int>(shell.percent));
         DrawShellText(dc, std::wstring_view(percentText, length > 0 ? length : 0), shell.bodyFont.get(),

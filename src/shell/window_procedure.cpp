@@ -44,13 +44,13 @@ LRESULT HitTest(const ShellContext& shell, HWND window, LPARAM lParam) noexcept 
 void OnCommand(ShellContext& shell, HWND control) noexcept {
     if (shell.updateMode || !control) return;
     if (control == shell.primaryButton) {
-        if (shell.stateKind != 1 && ::IsWindowEnabled(control)) {
+        if (shell.stateKind != ShellStateRunning && ::IsWindowEnabled(control)) {
             shell.pendingCommand = ShellCommandPrimaryAction;
             // Given back by the host through ShellState, so that a double click starts nothing twice.
             ::EnableWindow(control, FALSE);
         }
     } else if (control == shell.closeButton) {
-        if (shell.stateKind != 1) shell.pendingCommand = ShellCommandClose;
+        if (shell.stateKind != ShellStateRunning) shell.pendingCommand = ShellCommandClose;
     } else if (control == shell.optionsButton) {
         // Only a button the user can see opens the panel: in a hidden shell it is no button at all.
         if (::IsWindowVisible(control)) {
@@ -141,7 +141,8 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             return HitTest(*shell, window, lParam);
         case WM_CLOSE:
             // Closing is the host's decision: it gets the command and the window stays.
-            if (!shell->updateMode && shell->stateKind != 1) shell->pendingCommand = ShellCommandClose;
+            if (!shell->updateMode && shell->stateKind != ShellStateRunning)
+                shell->pendingCommand = ShellCommandClose;
             return 0;
         case WM_COMMAND:
             OnCommand(*shell, reinterpret_cast<HWND>(lParam));
