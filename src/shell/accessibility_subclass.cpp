@@ -105,7 +105,7 @@ void Announce(AccessibleControl& record) noexcept {
 
 LRESULT ServeClientObject(AccessibleControl& record, WPARAM flags) noexcept {
     const OleaccFunctions& oleacc = Oleacc();
-    if (!oleacc.complete()) return 0;
+    if (!oleacc.complete() || !CanServeShellAccessible()) return 0;
     if (!record.object) record.object = CreateShellAccessible(record.window, DescribeControl, oleacc);
     if (!record.object) return 0;
     const LRESULT reference = oleacc.lresultFromObject(__uuidof(IAccessible), flags, record.object.get());
@@ -170,6 +170,7 @@ void AttachTo(const ShellContext& shell, HWND control) noexcept {
     if (!control) return;
     auto* record = new (std::nothrow) AccessibleControl(control);
     if (!record) return;
+    record->announcesValue = control != shell.pathEdit;
     GuardExportVoid(
         [&] { record->announced = DescribeShellControl(shell, control, record->progressPercent); });
     if (!comctl32::SetWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId,
