@@ -121,7 +121,7 @@ void Announce(AccessibleControl& record) noexcept {
 
 LRESULT ServeClientObject(AccessibleControl& record, WPARAM flags) noexcept {
     const OleaccFunctions& oleacc = Oleacc();
-    if (!oleacc.complete()) return 0;
+    if (!oleacc.complete() || !CanServeShellAccessible()) return 0;
     if (!record.object) record.object = CreateShellAccessible(record.window, DescribeControl, oleacc);
     if (!record.object) return 0;
     const LRESULT reference = oleacc.lresultFromObject(__uuidof(IAccessible), flags, record.object.get());

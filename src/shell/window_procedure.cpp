@@ -41,8 +41,17 @@ LRESULT HitTest(const ShellContext& shell, HWND window, LPARAM lParam) noexcept 
     return HTCLIENT;
 }
 
+// A click can arrive after its control stopped taking clicks: a screen reader's default action is
+// posted and lands after the host has moved to another screen, and the folder browser's modal loop
+// disables the shell but still dispatches what was posted before it opened.
+bool TakesClicks(const ShellContext& shell, HWND control) noexcept {
+    // The control's own style, not IsWindowVisible: a host may act on a shell it has not shown yet.
+    const bool shown = (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+    return shown && ::IsWindowEnabled(control) && ::IsWindowEnabled(shell.window);
+}
+
 void OnCommand(ShellContext& shell, HWND control) noexcept {
-    if (shell.updateMode || !control) return;
+    if (shell.updateMode || !control || !TakesClicks(shell, control)) return;
     if (control == shell.primaryButton) {
         if (shell.stateKind != ShellStateRunning && ::IsWindowEnabled(control)) {
             shell.pendingCommand = ShellCommandPrimaryAction;

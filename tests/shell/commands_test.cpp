@@ -80,7 +80,6 @@ TEST(ShellPoll, ReturnsEachUserCommandOnceAndOnlyTheLatest) {
         {&ShellContext::closeButton, ShellCommandClose},
         {&ShellContext::userAgreementLink, ShellCommandOpenUserAgreement},
         {&ShellContext::privacyPolicyLink, ShellCommandOpenPrivacyPolicy},
-        {&ShellContext::openLogButton, ShellCommandOpenLogDirectory},
         {&ShellContext::shortcutCheckbox, ShellCommandNone},
         {&ShellContext::copyDiagnosticsButton, ShellCommandNone},
         {&ShellContext::primaryButton, ShellCommandPrimaryAction},
@@ -102,6 +101,13 @@ TEST(ShellPoll, ReturnsEachUserCommandOnceAndOnlyTheLatest) {
     // A command without a control (the dialog manager's IDCANCEL for Escape) matches nothing.
     ::SendMessageW(session.window(), WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+
+    // The log button is on the failure screen's diagnostics panel, which a shown shell opens.
+    ::ShellState(ShellStateFailed, 0, L"安装失败", L"", L"重试", L"错误代码：0x80070005");
+    ASSERT_EQ(::ShellShow(), 0u);
+    Click(g_shell->optionsButton);
+    Click(g_shell->openLogButton);
+    EXPECT_EQ(::ShellPoll(), ShellCommandOpenLogDirectory);
 }
 
 // The shell's state has no lock: a call from any thread but the one that opened it (an NSIS section,
@@ -309,6 +315,9 @@ TEST(ShellOptions, CopiesTheDirectoryWithTruncationAndReportsTheShortcut) {
     EXPECT_EQ(::ShellOptions(buffer, 0), 0);
     EXPECT_EQ(::ShellOptions(nullptr, 64), 0);
 
+    // The box is in the options panel, which a shown shell opens.
+    ASSERT_EQ(::ShellShow(), 0u);
+    Click(g_shell->optionsButton);
     Click(g_shell->shortcutCheckbox);
     EXPECT_EQ(::ShellOptions(buffer, 64), 0);
     EXPECT_EQ(::ShellPoll(), ShellCommandNone);
