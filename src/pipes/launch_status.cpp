@@ -142,17 +142,21 @@ using tovrak::GuardExportVoid;
 
 extern "C" uint32_t TOVRAK_CALL ShellListenLaunchStatus(const wchar_t* pipeId,
                                                         const wchar_t* clientPath) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::ListenLaunchStatus, pipeId, clientPath);
 }
 
 extern "C" int32_t TOVRAK_CALL ShellPollLaunchStatus(void) noexcept {
+    if (!tovrak::OnHostThread()) return -static_cast<int32_t>(ERROR_INVALID_THREAD_ID);
     return GuardExport<int32_t>(tovrak::Negated(ERROR_GEN_FAILURE), tovrak::PollLaunchStatus);
 }
 
 extern "C" int32_t TOVRAK_CALL ShellLaunchElapsed(int32_t which) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
     return GuardExport<int32_t>(0, tovrak::LaunchElapsed, which);
 }
 
 extern "C" void TOVRAK_CALL ShellCancelLaunchStatus(void) noexcept {
+    if (!tovrak::OnHostThread()) return;
     GuardExportVoid(tovrak::CancelLaunchStatus);
 }

@@ -77,28 +77,34 @@ using tovrak::GuardExportVoid;
 using tovrak::ShellContext;
 
 extern "C" uint32_t TOVRAK_CALL ShellListenReady(const wchar_t* pipeId, const wchar_t* clientPath) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::Listen, &ShellContext::readyListener,
                                  tovrak::kReadyPipe, pipeId, clientPath);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellPollReady(void) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Poll, &ShellContext::readyListener);
 }
 
 extern "C" void TOVRAK_CALL ShellCancelReady(void) noexcept {
+    if (!tovrak::OnHostThread()) return;
     GuardExportVoid(tovrak::Cancel, &ShellContext::readyListener);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellListenSurfaceReady(const wchar_t* pipeId,
                                                         const wchar_t* clientPath) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::Listen, &ShellContext::surfaceReadyListener,
                                  tovrak::kSurfaceReadyPipe, pipeId, clientPath);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellPollSurfaceReady(void) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Poll, &ShellContext::surfaceReadyListener);
 }
 
 extern "C" void TOVRAK_CALL ShellCancelSurfaceReady(void) noexcept {
+    if (!tovrak::OnHostThread()) return;
     GuardExportVoid(tovrak::Cancel, &ShellContext::surfaceReadyListener);
 }

@@ -23,10 +23,6 @@ ULONG_PTR g_shellGdiplusToken = 0;
 // apartment refuses the call, and uninitialising it then would take the host's own apartment away.
 bool g_shellComInitialised = false;
 
-constexpr int kModeInstall = 0;
-constexpr int kModeUninstall = 1;
-constexpr int kModeUpdate = 2;
-
 // Takes down everything a shell holds, whether it is open or still being built, and clears the
 // process-wide pointer. The order matters: the listeners wait for their cancelled operations before
 // anything is freed; closing the worker's job ends a worker that still runs; the windows go before
@@ -73,8 +69,8 @@ class PendingShell {
 };
 
 WideString WindowTitleFor(int mode, const WideString& displayName) {
-    if (mode == kModeUpdate) return displayName;
-    return (mode == kModeUninstall ? L"卸载" : L"安装") + displayName;
+    if (mode == ShellModeUpdate) return displayName;
+    return (mode == ShellModeUninstall ? L"卸载" : L"安装") + displayName;
 }
 
 HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, const wchar_t* displayName,
@@ -91,8 +87,8 @@ HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, c
 
     shell.installDirectory = ArgumentText(installDirectory);
     shell.displayName = ArgumentText(displayName);
-    shell.uninstallMode = mode == kModeUninstall;
-    shell.updateMode = mode == kModeUpdate;
+    shell.uninstallMode = mode == ShellModeUninstall;
+    shell.updateMode = mode == ShellModeUpdate;
     shell.fontFace = ArgumentText(fontFace);
     shell.backgroundBrush.reset(::CreateSolidBrush(kBackgroundColour));
     shell.pathFieldBrush.reset(::CreateSolidBrush(kPathFieldColour));
@@ -126,7 +122,7 @@ HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, c
 
 HWND Open(const wchar_t* assetDirectory, const wchar_t* installDirectory, const wchar_t* displayName,
           const wchar_t* fontFace, std::uint32_t mode) {
-    if (mode > kModeUpdate || g_shell) return nullptr;
+    if (mode > ShellModeUpdate || g_shell) return nullptr;
     return OpenShell(assetDirectory, installDirectory, displayName, fontFace, static_cast<int>(mode));
 }
 
@@ -145,5 +141,6 @@ extern "C" HWND TOVRAK_CALL ShellOpen(const wchar_t* assetDirectory, const wchar
 }
 
 extern "C" void TOVRAK_CALL ShellClose(void) noexcept {
+    if (!tovrak::OnHostThread()) return;
     tovrak::GuardExportVoid(tovrak::Close);
 }

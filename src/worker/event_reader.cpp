@@ -86,9 +86,11 @@ std::uint64_t EventTime(std::int32_t which) noexcept {
 
 extern "C" int32_t TOVRAK_CALL ShellReadEvent(wchar_t* labelOut, wchar_t* textOut,
                                               int32_t capacity) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
     return tovrak::GuardExport<int32_t>(0, tovrak::ReadEvent, labelOut, textOut, capacity);
 }
 
 extern "C" uint64_t TOVRAK_CALL ShellEventTime(int32_t which) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
     return tovrak::GuardExport<uint64_t>(0, tovrak::EventTime, which);
 }

@@ -233,14 +233,17 @@ std::int32_t WorkerExit() noexcept {
 
 extern "C" uint32_t TOVRAK_CALL ShellStartWorker(const wchar_t* application,
                                                  const wchar_t* arguments) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
     return tovrak::GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::StartWorker, application,
                                          arguments);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellWorkerFailureStage(void) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
     return tovrak::GuardExport<uint32_t>(0, tovrak::WorkerFailureStage);
 }
 
 extern "C" int32_t TOVRAK_CALL ShellWorkerExit(void) noexcept {
+    if (!tovrak::OnHostThread()) return -1;
     return tovrak::GuardExport<int32_t>(tovrak::kStillRunning, tovrak::WorkerExit);
 }

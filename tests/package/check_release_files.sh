@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The package as a vendor ships it: the installed and the zipped DLL are stripped, carry no time stamp
 # and the hardening flags, and name in .gnu_debuglink the symbol file beside them, whose checksum
-# matches and which holds the DLL's debug information and symbols.
+# matches and which holds the DLL's debug information and symbols; the ZIP holds the C header and
+# the NSIS macros.
 #   check_release_files.sh <build folder> <objdump>
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -54,5 +55,10 @@ mkdir "$scratch/zip"
 (cd "$scratch/zip" && cmake -E tar xf "$zip")
 package=$(ls -d "$scratch"/zip/TovrakRenderer-*-win??)
 check_pair "$package/bin/TovrakRenderer.dll" "$package/bin/TovrakRenderer.dll.debug" "$(basename "$zip")"
+# An NSIS author takes the macros from the package, beside the C header.
+for header in renderer.h TovrakRenderer.nsh; do
+  cmp -s "$(dirname "$0")/../../include/tovrak/$header" "$package/include/tovrak/$header" ||
+    fail "$(basename "$zip"): include/tovrak/$header is missing or differs"
+done
 echo "$(basename "$zip"): bin/TovrakRenderer.dll $(stat -c %s "$package/bin/TovrakRenderer.dll") bytes," \
   "bin/TovrakRenderer.dll.debug $(stat -c %s "$package/bin/TovrakRenderer.dll.debug") bytes"
