@@ -359,6 +359,12 @@ TEST(ShellAccessibility, EveryControlReportsWhatItsScreenShows) {
         BSTR description = nullptr;
         EXPECT_EQ(window->get_accDescription(Self(), &description), S_OK);
         EXPECT_EQ(TakeText(description), screen.windowDescription);
+        // The window is the client area the children sit in, shown and focusable on every screen.
+        const Reading windowReading = Read(*window.get());
+        EXPECT_EQ(windowReading.role, ROLE_SYSTEM_CLIENT);
+        EXPECT_EQ(windowReading.state & (STATE_SYSTEM_FOCUSABLE | kHidden | STATE_SYSTEM_UNAVAILABLE),
+                  STATE_SYSTEM_FOCUSABLE)
+            << std::hex << windowReading.state;
         // Its children are the child windows, for a client's navigation.
         LONG children = 0;
         EXPECT_EQ(window->get_accChildCount(&children), S_OK);
