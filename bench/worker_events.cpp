@@ -90,7 +90,7 @@ void EmptyCall() {
     const double peekBegin = Seconds();
     for (int i = 0; i < kCalls; ++i) {
         DWORD waiting = 0;
-        ::PeekNamedPipe(g_shell->eventPipe, nullptr, 0, nullptr, &waiting, nullptr);
+        ::PeekNamedPipe(g_shell->eventPipe.get(), nullptr, 0, nullptr, &waiting, nullptr);
     }
     const double perPeek = (Seconds() - peekBegin) / kCalls * 1000;
     std::printf(
@@ -111,7 +111,7 @@ void Latency(const wchar_t* arguments, const char* name) {
             lastDelay = MillisecondsSinceStamp(ShellEventTime(0));
             delays.push_back(lastDelay);
         }
-        if (!g_shell->eventPipe) break;
+        if (!g_shell->eventPipe.get()) break;
         ::Sleep(kHostPollMs);
     }
     std::sort(delays.begin(), delays.end());

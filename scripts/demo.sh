@@ -5,11 +5,16 @@
 #
 #   scripts/demo.sh            every flow; exits 0 when the application took over
 #   scripts/demo.sh --corrupt  only the run with a corrupted payload; exits with the worker's code
+#   scripts/demo.sh --nsis     the NSIS sample installer (tools/nsis_installer/) at 96 DPI, clicked
+#                              through from outside Wine; PNGs into out/nsis/; exits 0 when the
+#                              application took over
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${TOVRAK_OUT_DIR:-$root/out}
 only_corrupt=0
+only_nsis=0
 [ "${1:-}" = "--corrupt" ] && only_corrupt=1
+[ "${1:-}" = "--nsis" ] && only_nsis=1
 
 "$root/scripts/setup.sh"
 # The 32-bit build under 32-bit Wine, or the 64-bit one where this machine runs no 32-bit programs.
@@ -19,6 +24,15 @@ build=${TOVRAK_BUILD_DIR:-$(tovrak_build_dir "$root" "$TOVRAK_ARCH")}
 echo "== building"
 "$root/scripts/build.sh" "$build" sample_installer manifest_writer skin_demo
 source "$root/scripts/wine_session.sh"
+
+if [ $only_nsis = 1 ]; then
+  "$root/scripts/build.sh" "$build" window_probe >/dev/null
+  start_wine_session "$build" 96
+  status=0
+  "$root/tools/nsis_installer/run_flows.sh" "$build" "$out/nsis" || status=$?
+  stop_wine_session
+  exit $status
+fi
 
 run_installer() {  # <label> <screenshot dir> <args...>
   local label=$1 shots=$2

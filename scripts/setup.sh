@@ -13,6 +13,8 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64 xvfb xauth x11-utils cmake make googletest python3 clang-format fonts-wqy-microhei
+  # makensis builds the NSIS sample installer; xdotool clicks through it on the virtual display.
+  nsis xdotool
 )
 
 missing=()

@@ -49,6 +49,28 @@ typedef enum ShellStateKind {
 /* Shell modes given to ShellOpen. */
 typedef enum ShellMode { ShellModeInstall = 0, ShellModeUninstall = 1, ShellModeUpdate = 2 } ShellMode;
 
+/* Results of VerifyPayloadIntegrity and VerifyPayloadFileIntegrity. */
+typedef enum PayloadVerification {
+    PayloadVerified = 0,
+    PayloadManifestUnusable = 1, /* missing, unreadable, malformed, or the file is not listed */
+    PayloadTreeMismatch = 2,     /* a file missing or extra, a link, a path the rules refuse */
+    PayloadContentMismatch = 3,  /* a size or digest differs */
+    PayloadReadFailure = 4
+} PayloadVerification;
+
+/* Results of FindOwnedProcesses and WaitOwnedProcessesExit. */
+typedef enum OwnedProcesses {
+    OwnedProcessesRunning = 0, /* one runs; for the wait: still, when the budget ran out */
+    OwnedProcessesNoneRunning = 1,
+    OwnedProcessesRejected = 2 /* directory rejected, or the processes could not be listed */
+} OwnedProcesses;
+
+/* Results of CloseOwnedProcesses, Win32 error numbers; any other value is a system error. */
+#define CloseOwnedProcessesDone 0u
+#define CloseOwnedProcessesNoneRunning 2u   /* nothing to close */
+#define CloseOwnedProcessesRejected 87u     /* the directory */
+#define CloseOwnedProcessesWatchEnded 1460u /* a watched process ended */
+
 /* The progress window's private message: wParam is the percentage. */
 #define SetProgressMessage 0x8049
 
@@ -133,22 +155,23 @@ TOVRAK_API HWND TOVRAK_CALL CreateProgress(HWND parent, uint32_t dpi, COLORREF t
 TOVRAK_API int32_t TOVRAK_CALL ResizeShell(HWND window, uint32_t dpi, uint32_t height) TOVRAK_NOEXCEPT;
 
 /* ---- Owned processes ---- */
-/* 0 an owned process runs; 1 none runs; 2 directory rejected or snapshot failed. */
+/* OwnedProcessesRunning, OwnedProcessesNoneRunning or OwnedProcessesRejected. */
 TOVRAK_API int32_t TOVRAK_CALL FindOwnedProcesses(const wchar_t* directory, const wchar_t* imageName,
                                                   uint32_t excludePid1, uint32_t excludePid2,
                                                   uint32_t excludePid3) TOVRAK_NOEXCEPT;
-/* 1 none runs (any more); 0 the budget ran out; 2 directory rejected or enumeration failed. */
+/* OwnedProcessesNoneRunning (any more), OwnedProcessesRunning when the budget ran out, or
+ * OwnedProcessesRejected. */
 TOVRAK_API int32_t TOVRAK_CALL WaitOwnedProcessesExit(const wchar_t* directory, const wchar_t* imageName,
                                                       uint32_t excludePid1, uint32_t excludePid2,
                                                       uint32_t excludePid3,
                                                       uint32_t timeoutMs) TOVRAK_NOEXCEPT;
-/* A Win32 error number: 0 done, 87, 2 none running, 1460 a watched process ended, ... */
+/* One of the CloseOwnedProcesses* numbers above, or a system error. */
 TOVRAK_API uint32_t TOVRAK_CALL CloseOwnedProcesses(const wchar_t* directory, int32_t terminate,
                                                     uint32_t excludePid, uint32_t watchPid,
                                                     uint32_t initialWatchPid, int32_t skipInitialWatch,
                                                     uint32_t waitMs) TOVRAK_NOEXCEPT;
 
-/* ---- Payload integrity (in the worker) ---- */
+/* ---- Payload integrity (in the worker); the verifications return a PayloadVerification ---- */
 TOVRAK_API int32_t TOVRAK_CALL ValidatePlainTree(const wchar_t* path) TOVRAK_NOEXCEPT;
 TOVRAK_API int32_t TOVRAK_CALL VerifyPayloadIntegrity(const wchar_t* payloadDirectory,
                                                       const wchar_t* manifestPath) TOVRAK_NOEXCEPT;

@@ -16,6 +16,19 @@ bool IsDriveLetterForm(std::wstring_view path) noexcept {
            (path[2] == L'\\' || path[2] == L'/');
 }
 
+// Some platforms (Wine) show a directory link's attribute only to a query by name, not through a handle
+// opened on the link; asked after the pin, when the name can no longer be moved to another directory.
+bool NamedAsPlainDirectory(const WideString& path) {
+    const DWORD attributes = ::GetFileAttributesW((WideString(kLongPathPrefix) + path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & kPlainDirectoryMask) == FILE_ATTRIBUTE_DIRECTORY;
+}
+
+// The handle's attributes are what hold against a directory swapped for a link after the name was asked.
+bool PinPlainDirectory(const WideString& path, PinList& pins) {
+    return PinDirectory(path, pins) && NamedAsPlainDirectory(path);
+}
+
 }  // namespace
 
 bool NormalizePayloadPath(const wchar_t* path, WideString& normalized) {
@@ -54,12 +67,14 @@ bool PinDirectory(const WideString& path, PinList& pins) {
 }
 
 bool PinDirectoryChain(const WideString& path, PinList& pins) {
+    // A drive's root is never a link, whatever a platform that makes its drives of links (Wine's
+    // dosdevices) says of it by name; its handle is asked all the same.
     if (!PinDirectory(path.substr(0, 3), pins)) return false;
     if (path.size() < 4) return true;
     for (std::size_t i = 3; i < path.size(); ++i) {
-        if (path[i] == L'\\' && !PinDirectory(path.substr(0, i), pins)) return false;
+        if (path[i] == L'\\' && !PinPlainDirectory(path.substr(0, i), pins)) return false;
     }
-    return PinDirectory(path, pins);
+    return PinPlainDirectory(path, pins);
 }
 
 WideString JoinPath(const WideString& directory, std::wstring_view name) {

@@ -38,7 +38,8 @@ bool NormalizePayloadPath(const wchar_t* path, WideString& normalized);
 // while the handle is open, and appends the handle. False when it is not a real directory.
 bool PinDirectory(const WideString& path, PinList& pins);
 
-// Pins the drive root of `path`, every directory between it and `path`, and `path` itself.
+// Pins the drive root of `path`, every directory between it and `path`, and `path` itself; false when
+// one of them is not a real directory, whether its handle or its name shows the link.
 bool PinDirectoryChain(const WideString& path, PinList& pins);
 
 // directory + "\" + name, without doubling the backslash of a drive root.

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "common/wide_string.h"
+#include "tovrak/renderer.h"
 
 namespace tovrak {
 
@@ -56,10 +57,12 @@ class PayloadManifest {
 };
 
 // Result codes of ReadManifestFile.
+// They are verification results too, so that a failed read is returned as it is.
 enum ManifestReadResult : int {
-    kManifestRead = 0,
-    kManifestUnusable = 1,  // no path, cannot be opened, not a plain disk file, empty or too large
-    kManifestReadFailed = 4,
+    kManifestRead = PayloadVerified,
+    kManifestUnusable =
+        PayloadManifestUnusable,  // no path, cannot be opened, not a plain disk file, empty or too large
+    kManifestReadFailed = PayloadReadFailure,
 };
 
 // Reads the whole manifest file into `bytes`. A link is opened as itself and rejected.

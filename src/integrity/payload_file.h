@@ -4,16 +4,17 @@
 #include "common/wide_string.h"
 #include "integrity/manifest.h"
 #include "integrity/sha256.h"
+#include "tovrak/renderer.h"
 
 namespace tovrak {
 
-// Result codes shared by the verification exports.
+// The verification exports' results under the names the walk uses.
 enum VerificationResult : int {
-    kVerified = 0,
-    kManifestInvalid = 1,
-    kTreeMismatch = 2,
-    kContentMismatch = 3,
-    kVerificationIoFailure = 4,
+    kVerified = PayloadVerified,
+    kManifestInvalid = PayloadManifestUnusable,
+    kTreeMismatch = PayloadTreeMismatch,
+    kContentMismatch = PayloadContentMismatch,
+    kVerificationIoFailure = PayloadReadFailure,
 };
 
 // Checks that `fullPath` is a plain file; with an entry, also that its size and SHA-256 digest match,

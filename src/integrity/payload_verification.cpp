@@ -128,8 +128,8 @@ int VerifyPayload(const wchar_t* payloadDirectory, const wchar_t* manifestPath) 
 }  // namespace
 }  // namespace tovrak
 
-extern "C" int32_t __stdcall VerifyPayloadIntegrity(const wchar_t* payloadDirectory,
-                                                    const wchar_t* manifestPath) noexcept {
-    return tovrak::GuardExport(static_cast<int>(tovrak::kVerificationIoFailure),
-                               [&] { return tovrak::VerifyPayload(payloadDirectory, manifestPath); });
+extern "C" int32_t TOVRAK_CALL VerifyPayloadIntegrity(const wchar_t* payloadDirectory,
+                                                      const wchar_t* manifestPath) noexcept {
+    return tovrak::GuardExport<int32_t>(PayloadReadFailure, tovrak::VerifyPayload, payloadDirectory,
+                                        manifestPath);
 }

@@ -27,13 +27,17 @@ bool CheckPlainPath(const WideString& path, int depth, std::uint32_t& counter) {
     return ::GetLastError() == ERROR_NO_MORE_FILES;
 }
 
+namespace {
+
+std::int32_t ValidateTree(const wchar_t* path) {
+    if (!path || !*path) return 0;
+    std::uint32_t counter = 0;
+    return CheckPlainPath(WideString(path), 1, counter) ? 1 : 0;
+}
+
+}  // namespace
 }  // namespace tovrak
 
-extern "C" int32_t __stdcall ValidatePlainTree(const wchar_t* path) noexcept {
-    using namespace tovrak;
-    if (!path || !*path) return 0;
-    return GuardExport(0, [&] {
-        std::uint32_t counter = 0;
-        return CheckPlainPath(WideString(path), 1, counter) ? 1 : 0;
-    });
+extern "C" int32_t TOVRAK_CALL ValidatePlainTree(const wchar_t* path) noexcept {
+    return tovrak::GuardExport<int32_t>(0, tovrak::ValidateTree, path);
 }

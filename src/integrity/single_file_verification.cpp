@@ -58,8 +58,9 @@ int VerifyOneFile(const wchar_t* filePath, const wchar_t* manifestPath, const wc
 }  // namespace
 }  // namespace tovrak
 
-extern "C" int32_t __stdcall VerifyPayloadFileIntegrity(const wchar_t* filePath, const wchar_t* manifestPath,
-                                                        const wchar_t* relativePath) noexcept {
-    return tovrak::GuardExport(static_cast<int>(tovrak::kVerificationIoFailure),
-                               [&] { return tovrak::VerifyOneFile(filePath, manifestPath, relativePath); });
+extern "C" int32_t TOVRAK_CALL VerifyPayloadFileIntegrity(const wchar_t* filePath,
+                                                          const wchar_t* manifestPath,
+                                                          const wchar_t* relativePath) noexcept {
+    return tovrak::GuardExport<int32_t>(PayloadReadFailure, tovrak::VerifyOneFile, filePath, manifestPath,
+                                        relativePath);
 }

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "common/export_guard.h"
 #include "tovrak/renderer.h"
 #include "worker/worker_event.h"
 
@@ -50,11 +51,18 @@ void ReportProgress(std::uint64_t bytes) noexcept {
     ShellEmit(kProgressEventType, L"progress", text);  // it suppresses and refuses on its own terms
 }
 
+namespace {
+
+std::int32_t SetProgressRange(std::int32_t start, std::int32_t end) noexcept {
+    rangeStart = start;
+    rangeEnd = end;
+    lastReported = -1;
+    return end;
+}
+
+}  // namespace
 }  // namespace tovrak
 
-extern "C" int32_t __stdcall PayloadVerifyProgressRange(int32_t start, int32_t end) noexcept {
-    tovrak::rangeStart = start;
-    tovrak::rangeEnd = end;
-    tovrak::lastReported = -1;
-    return end;
+extern "C" int32_t TOVRAK_CALL PayloadVerifyProgressRange(int32_t start, int32_t end) noexcept {
+    return tovrak::GuardExport<int32_t>(end, tovrak::SetProgressRange, start, end);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/export_guard.h"
+#include "common/last_error.h"
 #include "pipes/pipe_server.h"
 #include "shell/shell_context.h"
 #include "tovrak/renderer.h"
@@ -30,14 +31,14 @@ std::int32_t Negated(DWORD error) noexcept {
 }
 
 DWORD Relisten(LaunchStatusListener& listener) noexcept {
-    listener.reading = 0;
+    listener.reading = false;
     return StartConnect(listener);
 }
 
 // Ends the current client's connection and listens for the next one. A failing re-listen leaves the
 // pipe in place; the next poll tries again.
 std::int32_t DropClient(LaunchStatusListener& listener) noexcept {
-    ::DisconnectNamedPipe(listener.pipe);
+    ::DisconnectNamedPipe(listener.pipe.get());
     const DWORD error = Relisten(listener);
     return error ? Negated(error) : 0;
 }
@@ -45,13 +46,13 @@ std::int32_t DropClient(LaunchStatusListener& listener) noexcept {
 // Issues the one read of the current client's message into `statusValue`. Returns true when the
 // read is outstanding or already complete.
 bool StartStatusRead(LaunchStatusListener& listener) noexcept {
-    ::ResetEvent(listener.connectEvent);
+    ::ResetEvent(listener.connectEvent.get());
     listener.overlapped = OVERLAPPED{};
-    listener.overlapped.hEvent = listener.connectEvent;
+    listener.overlapped.hEvent = listener.connectEvent.get();
     listener.readStartTick = ::GetTickCount64();
     listener.statusValue = 0;
-    listener.reading = 1;
-    return ::ReadFile(listener.pipe, &listener.statusValue, sizeof(listener.statusValue), nullptr,
+    listener.reading = true;
+    return ::ReadFile(listener.pipe.get(), &listener.statusValue, sizeof(listener.statusValue), nullptr,
                       &listener.overlapped) ||
            ::GetLastError() == ERROR_IO_PENDING;
 }
@@ -60,32 +61,32 @@ bool StartStatusRead(LaunchStatusListener& listener) noexcept {
 // long, or -1 while the read is still within its time.
 int FinishStatusRead(LaunchStatusListener& listener) noexcept {
     DWORD bytes = 0;
-    if (::GetOverlappedResult(listener.pipe, &listener.overlapped, &bytes, FALSE))
+    if (::GetOverlappedResult(listener.pipe.get(), &listener.overlapped, &bytes, FALSE))
         return static_cast<int>(bytes);
     if (::GetLastError() == ERROR_IO_INCOMPLETE &&
         ::GetTickCount64() - listener.readStartTick < kStatusReadLimitMs)
         return -1;
     // A longer message also ends here (ERROR_MORE_DATA). The read targets `statusValue`, so it
     // must be finished before the record is used again.
-    ::CancelIo(listener.pipe);
-    ::GetOverlappedResult(listener.pipe, &listener.overlapped, &bytes, TRUE);
+    ::CancelIo(listener.pipe.get());
+    ::GetOverlappedResult(listener.pipe.get(), &listener.overlapped, &bytes, TRUE);
     return 0;
 }
 
-std::int32_t PollLaunchStatus(LaunchStatusListener& listener) noexcept {
+std::int32_t TakeStatus(LaunchStatusListener& listener) noexcept {
     if (!listener.pipe) return Negated(ERROR_INVALID_HANDLE);
     if (!listener.reading) {
         if (!listener.connected) {
             DWORD ignored = 0;
-            if (!::GetOverlappedResult(listener.pipe, &listener.overlapped, &ignored, FALSE)) {
-                const DWORD error = LastErrorOrGeneric();
+            if (!::GetOverlappedResult(listener.pipe.get(), &listener.overlapped, &ignored, FALSE)) {
+                const DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
                 if (error == ERROR_IO_INCOMPLETE) return 0;
-                ResetLaunchStatusListener(listener);
+                listener.Reset();
                 return Negated(error);
             }
         }
-        listener.connected = 1;
-        if (!IsExpectedClient(listener.pipe, listener.expectedImagePath)) return DropClient(listener);
+        listener.connected = true;
+        if (!IsExpectedClient(listener.pipe.get(), listener.expectedImagePath)) return DropClient(listener);
         if (!StartStatusRead(listener)) return DropClient(listener);
     }
 
@@ -101,51 +102,61 @@ std::int32_t PollLaunchStatus(LaunchStatusListener& listener) noexcept {
     return status;
 }
 
-}  // namespace
-
-void ResetLaunchStatusListener(LaunchStatusListener& listener) noexcept {
-    // The base reset already waits for a cancelled read before the pipe is closed.
-    ResetListener(listener);
-    listener.reading = 0;
+std::uint32_t ListenLaunchStatus(const wchar_t* pipeId, const wchar_t* clientPath) {
+    if (!g_shell) return ERROR_INVALID_HANDLE;
+    LaunchStatusListener& listener = g_shell->launchStatusListener;
+    listener.Reset();
+    if (const DWORD error = OpenListenerPipe(listener, pipeId, clientPath, kLaunchStatusPipe)) return error;
+    listener.lastStatus = 0;
+    listener.listenTick = listener.lastStatusTick = ::GetTickCount64();
+    if (const DWORD error = Relisten(listener)) {
+        listener.Reset();
+        return error;
+    }
+    return 0;
 }
 
-}  // namespace tovrak
-
-using tovrak::g_shell;
-
-extern "C" uint32_t __stdcall ShellListenLaunchStatus(const wchar_t* pipeId,
-                                                      const wchar_t* clientPath) noexcept {
-    return tovrak::GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, [&]() -> uint32_t {
-        if (!g_shell) return ERROR_INVALID_HANDLE;
-        tovrak::LaunchStatusListener& listener = g_shell->launchStatusListener;
-        tovrak::ResetLaunchStatusListener(listener);
-        if (const DWORD error =
-                tovrak::OpenListenerPipe(listener, pipeId, clientPath, tovrak::kLaunchStatusPipe))
-            return error;
-        listener.lastStatus = 0;
-        listener.listenTick = listener.lastStatusTick = ::GetTickCount64();
-        if (const DWORD error = tovrak::Relisten(listener)) {
-            tovrak::ResetLaunchStatusListener(listener);
-            return error;
-        }
-        return 0;
-    });
+std::int32_t PollLaunchStatus() noexcept {
+    if (!g_shell) return Negated(ERROR_INVALID_HANDLE);
+    return TakeStatus(g_shell->launchStatusListener);
 }
 
-extern "C" int32_t __stdcall ShellPollLaunchStatus() noexcept {
-    if (!g_shell) return -static_cast<int32_t>(ERROR_INVALID_HANDLE);
-    return tovrak::PollLaunchStatus(g_shell->launchStatusListener);
-}
-
-extern "C" int32_t __stdcall ShellLaunchElapsed(int32_t which) noexcept {
+std::int32_t LaunchElapsed(std::int32_t which) noexcept {
     if (!g_shell) return 0;
-    const tovrak::LaunchStatusListener& listener = g_shell->launchStatusListener;
+    const LaunchStatusListener& listener = g_shell->launchStatusListener;
     const std::uint64_t since = which != 0 ? listener.lastStatusTick : listener.listenTick;
     const std::uint64_t elapsed = ::GetTickCount64() - since;
-    return elapsed < static_cast<std::uint64_t>(tovrak::kElapsedCap) ? static_cast<int32_t>(elapsed)
-                                                                     : tovrak::kElapsedCap;
+    return elapsed < static_cast<std::uint64_t>(kElapsedCap) ? static_cast<std::int32_t>(elapsed)
+                                                             : kElapsedCap;
 }
 
-extern "C" void __stdcall ShellCancelLaunchStatus() noexcept {
-    if (g_shell) tovrak::ResetLaunchStatusListener(g_shell->launchStatusListener);
+void CancelLaunchStatus() noexcept {
+    if (g_shell) g_shell->launchStatusListener.Reset();
+}
+
+}  // namespace
+}  // namespace tovrak
+
+using tovrak::GuardExport;
+using tovrak::GuardExportVoid;
+
+extern "C" uint32_t TOVRAK_CALL ShellListenLaunchStatus(const wchar_t* pipeId,
+                                                        const wchar_t* clientPath) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
+    return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::ListenLaunchStatus, pipeId, clientPath);
+}
+
+extern "C" int32_t TOVRAK_CALL ShellPollLaunchStatus(void) noexcept {
+    if (!tovrak::OnHostThread()) return -static_cast<int32_t>(ERROR_INVALID_THREAD_ID);
+    return GuardExport<int32_t>(tovrak::Negated(ERROR_GEN_FAILURE), tovrak::PollLaunchStatus);
+}
+
+extern "C" int32_t TOVRAK_CALL ShellLaunchElapsed(int32_t which) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
+    return GuardExport<int32_t>(0, tovrak::LaunchElapsed, which);
+}
+
+extern "C" void TOVRAK_CALL ShellCancelLaunchStatus(void) noexcept {
+    if (!tovrak::OnHostThread()) return;
+    GuardExportVoid(tovrak::CancelLaunchStatus);
 }

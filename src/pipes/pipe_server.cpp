@@ -3,7 +3,9 @@
 #include <cwctype>
 #include <memory>
 #include <new>
+#include <utility>
 
+#include "common/last_error.h"
 #include "common/unique_handle.h"
 
 namespace tovrak {
@@ -20,7 +22,7 @@ class OpenSecurity {
     DWORD Initialize() noexcept {
         if (!::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
             !::SetSecurityDescriptorDacl(&descriptor_, TRUE, nullptr, FALSE))
-            return LastErrorOrGeneric();
+            return LastErrorOr(ERROR_GEN_FAILURE);
         attributes_.nLength = sizeof(attributes_);
         attributes_.lpSecurityDescriptor = &descriptor_;
         attributes_.bInheritHandle = FALSE;
@@ -37,7 +39,7 @@ class OpenSecurity {
 // to "pending"; a wait for the cancelled operation in Reset would never return.
 void ClearOperation(PipeListener& listener) noexcept {
     listener.overlapped = OVERLAPPED{};
-    listener.overlapped.hEvent = listener.connectEvent;
+    listener.overlapped.hEvent = listener.connectEvent.get();
 }
 
 }  // namespace
@@ -65,11 +67,6 @@ WideString ResolveClientPath(const wchar_t* clientPath) {
     return path;
 }
 
-DWORD LastErrorOrGeneric() noexcept {
-    const DWORD error = ::GetLastError();
-    return error != 0 ? error : ERROR_GEN_FAILURE;
-}
-
 DWORD OpenListenerPipe(PipeListener& listener, const wchar_t* pipeId, const wchar_t* clientPath,
                        const PipeParameters& parameters) {
     if (!IsBracedGuid(pipeId)) return ERROR_INVALID_PARAMETER;
@@ -83,26 +80,26 @@ DWORD OpenListenerPipe(PipeListener& listener, const wchar_t* pipeId, const wcha
     if (const DWORD error = security.Initialize()) return error;
 
     UniqueHandleKernel connectEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!connectEvent) return LastErrorOrGeneric();
+    if (!connectEvent) return LastErrorOr(ERROR_GEN_FAILURE);
 
     UniqueFile pipe(::CreateNamedPipeW(name.c_str(), kPipeOpenMode, parameters.pipeMode, 1, 0,
                                        parameters.inputBufferBytes, parameters.defaultTimeoutMs,
                                        security.attributes()));
-    if (!pipe) return LastErrorOrGeneric();
+    if (!pipe) return LastErrorOr(ERROR_GEN_FAILURE);
 
     listener.expectedImagePath = std::move(expectedImagePath);
-    listener.connectEvent = connectEvent.release();
-    listener.pipe = pipe.release();
+    listener.connectEvent = std::move(connectEvent);
+    listener.pipe = std::move(pipe);
     return 0;
 }
 
 DWORD StartConnect(PipeListener& listener) noexcept {
-    ::ResetEvent(listener.connectEvent);
+    ::ResetEvent(listener.connectEvent.get());
     listener.overlapped = OVERLAPPED{};
-    listener.overlapped.hEvent = listener.connectEvent;
-    listener.connected = 0;
-    if (::ConnectNamedPipe(listener.pipe, &listener.overlapped)) {
-        listener.connected = 1;
+    listener.overlapped.hEvent = listener.connectEvent.get();
+    listener.connected = false;
+    if (::ConnectNamedPipe(listener.pipe.get(), &listener.overlapped)) {
+        listener.connected = true;
         return 0;
     }
     const DWORD error = ::GetLastError();
@@ -115,8 +112,8 @@ DWORD StartConnect(PipeListener& listener) noexcept {
             // signal the event here, and mark the operation finished (the call leaves its status
             // "pending"), so that a later wait for it returns at once.
             ClearOperation(listener);
-            ::SetEvent(listener.connectEvent);
-            listener.connected = 1;
+            ::SetEvent(listener.connectEvent.get());
+            listener.connected = true;
             return 0;
         default:
             ClearOperation(listener);
@@ -134,26 +131,6 @@ bool IsExpectedClient(HANDLE pipe, const WideString& expectedImagePath) noexcept
     DWORD length = kImagePathCapacity;
     if (!::QueryFullProcessImageNameW(process.get(), 0, imagePath.get(), &length)) return false;
     return ::_wcsicmp(expectedImagePath.c_str(), imagePath.get()) == 0;
-}
-
-void ResetListener(PipeListener& listener) noexcept {
-    if (listener.pipe) {
-        ::CancelIo(listener.pipe);
-        // The system writes the outcome of the cancelled operation into `overlapped`; wait for it
-        // so that nothing is written there after the record has been freed.
-        DWORD ignored = 0;
-        ::GetOverlappedResult(listener.pipe, &listener.overlapped, &ignored, TRUE);
-        ::DisconnectNamedPipe(listener.pipe);
-        ::CloseHandle(listener.pipe);
-        listener.pipe = nullptr;
-    }
-    if (listener.connectEvent) {
-        ::CloseHandle(listener.connectEvent);
-        listener.connectEvent = nullptr;
-    }
-    listener.overlapped = OVERLAPPED{};
-    listener.expectedImagePath.clear();
-    listener.connected = 0;
 }
 
 }  // namespace tovrak

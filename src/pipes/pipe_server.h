@@ -29,10 +29,6 @@ bool IsBracedGuid(const wchar_t* pipeId) noexcept;
 // The full path of `clientPath`; empty when it is null, empty or cannot be resolved.
 WideString ResolveClientPath(const wchar_t* clientPath);
 
-// GetLastError(), or ERROR_GEN_FAILURE where a failing call left no error code behind, so that a
-// failure can never read as success.
-DWORD LastErrorOrGeneric() noexcept;
-
 // Validates the arguments and creates the event and the server end of the pipe. The listener must
 // be idle; it is filled in only when everything exists, so a failure leaves it idle. Returns 0,
 // ERROR_INVALID_PARAMETER, ERROR_INVALID_NAME or the system error of the failing step.

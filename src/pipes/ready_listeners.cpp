@@ -2,6 +2,7 @@
 // written. Both channels run the same listener on their own pipe name and context field.
 
 #include "common/export_guard.h"
+#include "common/last_error.h"
 #include "pipes/pipe_server.h"
 #include "shell/shell_context.h"
 #include "tovrak/renderer.h"
@@ -25,18 +26,16 @@ std::uint32_t AsPollError(DWORD error) noexcept {
 }
 
 std::uint32_t Listen(PipeListener ShellContext::*field, const PipeParameters& parameters,
-                     const wchar_t* pipeId, const wchar_t* clientPath) noexcept {
-    return GuardExport<std::uint32_t>(ERROR_NOT_ENOUGH_MEMORY, [&]() -> std::uint32_t {
-        if (!g_shell) return ERROR_INVALID_HANDLE;
-        PipeListener& listener = g_shell->*field;
-        ResetListener(listener);
-        if (const DWORD error = OpenListenerPipe(listener, pipeId, clientPath, parameters)) return error;
-        if (const DWORD error = StartConnect(listener)) {
-            ResetListener(listener);
-            return error;
-        }
-        return 0;
-    });
+                     const wchar_t* pipeId, const wchar_t* clientPath) {
+    if (!g_shell) return ERROR_INVALID_HANDLE;
+    PipeListener& listener = g_shell->*field;
+    listener.Reset();
+    if (const DWORD error = OpenListenerPipe(listener, pipeId, clientPath, parameters)) return error;
+    if (const DWORD error = StartConnect(listener)) {
+        listener.Reset();
+        return error;
+    }
+    return 0;
 }
 
 std::uint32_t Poll(PipeListener ShellContext::*field) noexcept {
@@ -45,57 +44,67 @@ std::uint32_t Poll(PipeListener ShellContext::*field) noexcept {
     if (!listener.pipe) return ERROR_INVALID_HANDLE;
     if (!listener.connected) {
         DWORD ignored = 0;
-        if (!::GetOverlappedResult(listener.pipe, &listener.overlapped, &ignored, FALSE)) {
-            const DWORD error = LastErrorOrGeneric();
+        if (!::GetOverlappedResult(listener.pipe.get(), &listener.overlapped, &ignored, FALSE)) {
+            const DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
             if (error == ERROR_IO_INCOMPLETE) return 0;
-            ResetListener(listener);
+            listener.Reset();
             return AsPollError(error);
         }
-        listener.connected = 1;
+        listener.connected = true;
     }
-    if (IsExpectedClient(listener.pipe, listener.expectedImagePath)) {
-        ResetListener(listener);
+    if (IsExpectedClient(listener.pipe.get(), listener.expectedImagePath)) {
+        listener.Reset();
         return kExpectedClientConnected;
     }
     // Another process: turn it away and wait for the next client on the same pipe.
-    ::DisconnectNamedPipe(listener.pipe);
+    ::DisconnectNamedPipe(listener.pipe.get());
     if (const DWORD error = StartConnect(listener)) {
-        ResetListener(listener);
+        listener.Reset();
         return AsPollError(error);
     }
     return 0;
 }
 
 void Cancel(PipeListener ShellContext::*field) noexcept {
-    if (g_shell) ResetListener(g_shell->*field);
+    if (g_shell) (g_shell->*field).Reset();
 }
 
 }  // namespace
 }  // namespace tovrak
 
+using tovrak::GuardExport;
+using tovrak::GuardExportVoid;
 using tovrak::ShellContext;
 
-extern "C" uint32_t __stdcall ShellListenReady(const wchar_t* pipeId, const wchar_t* clientPath) noexcept {
-    return tovrak::Listen(&ShellContext::readyListener, tovrak::kReadyPipe, pipeId, clientPath);
+extern "C" uint32_t TOVRAK_CALL ShellListenReady(const wchar_t* pipeId, const wchar_t* clientPath) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
+    return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::Listen, &ShellContext::readyListener,
+                                 tovrak::kReadyPipe, pipeId, clientPath);
 }
 
-extern "C" uint32_t __stdcall ShellPollReady() noexcept {
-    return tovrak::Poll(&ShellContext::readyListener);
+extern "C" uint32_t TOVRAK_CALL ShellPollReady(void) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
+    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Poll, &ShellContext::readyListener);
 }
 
-extern "C" void __stdcall ShellCancelReady() noexcept {
-    tovrak::Cancel(&ShellContext::readyListener);
+extern "C" void TOVRAK_CALL ShellCancelReady(void) noexcept {
+    if (!tovrak::OnHostThread()) return;
+    GuardExportVoid(tovrak::Cancel, &ShellContext::readyListener);
 }
 
-extern "C" uint32_t __stdcall ShellListenSurfaceReady(const wchar_t* pipeId,
-                                                      const wchar_t* clientPath) noexcept {
-    return tovrak::Listen(&ShellContext::surfaceReadyListener, tovrak::kSurfaceReadyPipe, pipeId, clientPath);
+extern "C" uint32_t TOVRAK_CALL ShellListenSurfaceReady(const wchar_t* pipeId,
+                                                        const wchar_t* clientPath) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
+    return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::Listen, &ShellContext::surfaceReadyListener,
+                                 tovrak::kSurfaceReadyPipe, pipeId, clientPath);
 }
 
-extern "C" uint32_t __stdcall ShellPollSurfaceReady() noexcept {
-    return tovrak::Poll(&ShellContext::surfaceReadyListener);
+extern "C" uint32_t TOVRAK_CALL ShellPollSurfaceReady(void) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
+    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Poll, &ShellContext::surfaceReadyListener);
 }
 
-extern "C" void __stdcall ShellCancelSurfaceReady() noexcept {
-    tovrak::Cancel(&ShellContext::surfaceReadyListener);
+extern "C" void TOVRAK_CALL ShellCancelSurfaceReady(void) noexcept {
+    if (!tovrak::OnHostThread()) return;
+    GuardExportVoid(tovrak::Cancel, &ShellContext::surfaceReadyListener);
 }

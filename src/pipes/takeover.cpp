@@ -6,28 +6,31 @@
 
 #include <cstdint>
 
+#include "common/export_guard.h"
+#include "common/last_error.h"
 #include "tovrak/renderer.h"
 
+namespace tovrak {
 namespace {
 
 constexpr char kTakeoverAcknowledgement[] = {'A', 'I', 'D', '1'};
 
-}  // namespace
-
-extern "C" uint32_t __stdcall ShellAcknowledgeTakeover() noexcept {
+std::uint32_t AcknowledgeTakeover() noexcept {
     const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
     if (output == nullptr || output == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
 
     ::SetLastError(0);
-    if (::GetFileType(output) != FILE_TYPE_PIPE) {
-        const DWORD error = ::GetLastError();
-        return error != 0 ? error : ERROR_INVALID_HANDLE;
-    }
+    if (::GetFileType(output) != FILE_TYPE_PIPE) return LastErrorOr(ERROR_INVALID_HANDLE);
 
     DWORD written = 0;
-    if (!::WriteFile(output, kTakeoverAcknowledgement, sizeof(kTakeoverAcknowledgement), &written, nullptr)) {
-        const DWORD error = ::GetLastError();
-        return error != 0 ? error : ERROR_WRITE_FAULT;
-    }
+    if (!::WriteFile(output, kTakeoverAcknowledgement, sizeof(kTakeoverAcknowledgement), &written, nullptr))
+        return LastErrorOr(ERROR_WRITE_FAULT);
     return written < sizeof(kTakeoverAcknowledgement) ? ERROR_WRITE_FAULT : 0;
+}
+
+}  // namespace
+}  // namespace tovrak
+
+extern "C" uint32_t TOVRAK_CALL ShellAcknowledgeTakeover(void) noexcept {
+    return tovrak::GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::AcknowledgeTakeover);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/export_guard.h"
+#include "common/last_error.h"
 #include "common/unique_handle.h"
 #include "process/owned_process_enumeration.h"
 #include "process/owner_prefix.h"
@@ -24,7 +25,7 @@ DWORD ErrorOr(DWORD error, DWORD fallback) {
 
 DWORD TerminateOwned(const std::vector<OwnedProcessRecord>& records, DWORD watchPid, ProcessWaitList& held) {
     for (const OwnedProcessRecord& record : records) {
-        if (watchPid != 0 && !IsProcessAlive(watchPid)) return ERROR_TIMEOUT;
+        if (watchPid != 0 && !IsProcessAlive(watchPid)) return CloseOwnedProcessesWatchEnded;
 
         UniqueHandleKernel process(::OpenProcess(kSynchronizeQueryAndTerminate, FALSE, record.processId));
         if (!process) {
@@ -57,7 +58,7 @@ DWORD AskOwnedToClose(const std::vector<OwnedProcessRecord>& records, DWORD watc
 
     CloseWindowsContext context{processIds, watchPid};
     ::EnumWindows(PostCloseToOwnedWindows, reinterpret_cast<LPARAM>(&context));
-    return context.aborted ? ERROR_TIMEOUT : ERROR_SUCCESS;
+    return context.aborted ? CloseOwnedProcessesWatchEnded : ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -77,34 +78,38 @@ BOOL CALLBACK PostCloseToOwnedWindows(HWND window, LPARAM context) {
     return TRUE;
 }
 
+namespace {
+
+uint32_t CloseOwned(const wchar_t* directory, int32_t terminate, uint32_t excludePid, uint32_t watchPid,
+                    uint32_t initialWatchPid, int32_t skipInitialWatch, uint32_t waitMs) {
+    WideString ownerPrefix;
+    if (!NormalizeOwnerDirectory(directory, ownerPrefix)) return CloseOwnedProcessesRejected;
+    std::vector<OwnedProcessRecord> records;
+    if (!EnumerateOwnedProcesses(ownerPrefix, nullptr, excludePid, watchPid, initialWatchPid, false, records))
+        return LastErrorOr(ERROR_GEN_FAILURE);
+    if (records.empty()) return CloseOwnedProcessesNoneRunning;
+
+    if (initialWatchPid != 0 && skipInitialWatch == 0 && !IsProcessAlive(initialWatchPid))
+        return CloseOwnedProcessesWatchEnded;
+    if (watchPid != 0 && !IsProcessAlive(watchPid)) return CloseOwnedProcessesWatchEnded;
+
+    // Declared before the action so that every held handle is closed on each of its exits.
+    ProcessWaitList held(records.size());
+    const DWORD result =
+        terminate != 0 ? TerminateOwned(records, watchPid, held) : AskOwnedToClose(records, watchPid, held);
+    if (result != ERROR_SUCCESS) return result;
+
+    if (!held.empty() && waitMs != 0) held.WaitAll(waitMs);  // whether all ended is the caller's to confirm
+    return CloseOwnedProcessesDone;
+}
+
+}  // namespace
 }  // namespace tovrak
 
-extern "C" uint32_t __stdcall CloseOwnedProcesses(const wchar_t* directory, int32_t terminate,
-                                                  uint32_t excludePid, uint32_t watchPid,
-                                                  uint32_t initialWatchPid, int32_t skipInitialWatch,
-                                                  uint32_t waitMs) noexcept {
-    using namespace tovrak;
-    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, [&]() -> uint32_t {
-        WideString ownerPrefix;
-        if (!NormalizeOwnerDirectory(directory, ownerPrefix)) return ERROR_INVALID_PARAMETER;
-        std::vector<OwnedProcessRecord> records;
-        if (!EnumerateOwnedProcesses(ownerPrefix, nullptr, excludePid, watchPid, initialWatchPid, false,
-                                     records))
-            return ErrorOr(::GetLastError(), ERROR_GEN_FAILURE);
-        if (records.empty()) return ERROR_FILE_NOT_FOUND;
-
-        if (initialWatchPid != 0 && skipInitialWatch == 0 && !IsProcessAlive(initialWatchPid))
-            return ERROR_TIMEOUT;
-        if (watchPid != 0 && !IsProcessAlive(watchPid)) return ERROR_TIMEOUT;
-
-        // Declared before the action so that every held handle is closed on each of its exits.
-        ProcessWaitList held(records.size());
-        const DWORD result = terminate != 0 ? TerminateOwned(records, watchPid, held)
-                                            : AskOwnedToClose(records, watchPid, held);
-        if (result != ERROR_SUCCESS) return result;
-
-        if (!held.empty() && waitMs != 0)
-            held.WaitAll(waitMs);  // whether all ended is the caller's to confirm
-        return ERROR_SUCCESS;
-    });
+extern "C" uint32_t TOVRAK_CALL CloseOwnedProcesses(const wchar_t* directory, int32_t terminate,
+                                                    uint32_t excludePid, uint32_t watchPid,
+                                                    uint32_t initialWatchPid, int32_t skipInitialWatch,
+                                                    uint32_t waitMs) noexcept {
+    return tovrak::GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::CloseOwned, directory, terminate,
+                                         excludePid, watchPid, initialWatchPid, skipInitialWatch, waitMs);
 }

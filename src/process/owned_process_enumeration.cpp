@@ -87,19 +87,25 @@ bool EnumerateOwnedProcesses(const WideString& ownerPrefix, const wchar_t* image
     return true;
 }
 
+namespace {
+
+int32_t FindOwned(const wchar_t* directory, const wchar_t* imageName, uint32_t excludePid1,
+                  uint32_t excludePid2, uint32_t excludePid3) {
+    WideString ownerPrefix;
+    if (!NormalizeOwnerDirectory(directory, ownerPrefix)) return OwnedProcessesRejected;
+    std::vector<OwnedProcessRecord> records;
+    if (!EnumerateOwnedProcesses(ownerPrefix, imageName, excludePid1, excludePid2, excludePid3, true,
+                                 records))
+        return OwnedProcessesRejected;
+    return records.empty() ? OwnedProcessesNoneRunning : OwnedProcessesRunning;
+}
+
+}  // namespace
 }  // namespace tovrak
 
-extern "C" int32_t __stdcall FindOwnedProcesses(const wchar_t* directory, const wchar_t* imageName,
-                                                uint32_t excludePid1, uint32_t excludePid2,
-                                                uint32_t excludePid3) noexcept {
-    using namespace tovrak;
-    return GuardExport<int32_t>(2, [&]() -> int32_t {
-        WideString ownerPrefix;
-        if (!NormalizeOwnerDirectory(directory, ownerPrefix)) return 2;
-        std::vector<OwnedProcessRecord> records;
-        if (!EnumerateOwnedProcesses(ownerPrefix, imageName, excludePid1, excludePid2, excludePid3, true,
-                                     records))
-            return 2;
-        return records.empty() ? 1 : 0;
-    });
+extern "C" int32_t TOVRAK_CALL FindOwnedProcesses(const wchar_t* directory, const wchar_t* imageName,
+                                                  uint32_t excludePid1, uint32_t excludePid2,
+                                                  uint32_t excludePid3) noexcept {
+    return tovrak::GuardExport<int32_t>(OwnedProcessesRejected, tovrak::FindOwned, directory, imageName,
+                                        excludePid1, excludePid2, excludePid3);
 }

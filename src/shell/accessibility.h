@@ -3,6 +3,8 @@
 // and every interactive child, WinEvents when what they report changes, and a reading and tab order that
 // follow the face from top to bottom and left to right.
 
+#include <windows.h>
+
 namespace tovrak {
 
 struct ShellContext;
@@ -10,6 +12,14 @@ struct ShellContext;
 // Called once the children exist. Gives the window and each interactive child its accessible object
 // and the Tab key; both stay until the window is destroyed.
 void AttachShellAccessibility(ShellContext& shell) noexcept;
+
+// What processes a message after the accessibility has had its share.
+using NextWindowProcedure = LRESULT (*)(HWND, UINT, WPARAM, LPARAM) noexcept;
+// The accessibility's share of a message of the shell window or of one of its owner-drawn buttons,
+// whose procedures are the library's own: they hand their messages here, with what follows, instead
+// of carrying a subclass for it, so that no message they get pays for a second subclass hop.
+LRESULT AccessibleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                NextWindowProcedure next) noexcept;
 
 // The control that Tab (or Shift+Tab, `backwards`) moves the focus to from `from`: the next shown and
 // enabled tab stop in reading order, wrapping around; from a control outside that order, the first

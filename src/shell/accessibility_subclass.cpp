@@ -4,9 +4,11 @@
 // WM_GETOBJECT(OBJID_CLIENT) with an object of their own, served through LresultFromObject, and raise
 // WinEvents for what that object reports. This is the MSAA server that UI Automation's MSAA proxy
 // also reads, so Narrator, NVDA and JAWS hear the same, and it is the one piece of oleacc that every
-// client implements. The hook is a second subclass on the windows the shell already subclasses; it
-// keeps the accessible side apart from the painting side of the button subclass. It also carries the
-// Tab key, which the dialog manager would walk in the children's order of creation.
+// client implements. On the children the hook is a second subclass beside the ones the shell already
+// has; it keeps the accessible side apart from the painting side of the button subclass. The shell
+// window, whose procedure is the library's own, hands the same messages over from that procedure.
+// The hook also carries the Tab key, which the dialog manager would walk in the children's order of
+// creation.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -33,7 +35,7 @@ constexpr int kPercentMaximum = 100;
 
 // Owned by the control's subclass and freed with the window.
 struct AccessibleControl {
-    explicit AccessibleControl(HWND window) noexcept : window(window) {}
+    explicit AccessibleControl(HWND control) noexcept : window(control) {}
     HWND window;
     // Made when a client first asks; disconnected when the window goes.
     ComPtr<ShellAccessible> object;
@@ -44,11 +46,10 @@ struct AccessibleControl {
     bool announcesValue = true;
 };
 
-LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
-                                           UINT_PTR subclassId, DWORD_PTR referenceData);
+constexpr size_t kAccessibleWindowCount = 14;
 
 // The window itself and its interactive children; the two plain labels keep the system's objects.
-std::array<HWND, 14> AccessibleWindows(const ShellContext& shell) noexcept {
+std::array<HWND, kAccessibleWindowCount> AccessibleWindows(const ShellContext& shell) noexcept {
     return {shell.window,
             shell.primaryButton,
             shell.optionsButton,
@@ -65,12 +66,21 @@ std::array<HWND, 14> AccessibleWindows(const ShellContext& shell) noexcept {
             shell.progressBar};
 }
 
+// The records of the open shell's windows, in the order of AccessibleWindows: kept here rather than
+// looked up through GetWindowSubclass, which walks the subclass list through a window property on
+// every call (a round trip to the window server under Wine), at the end of every layout.
+std::array<AccessibleControl*, kAccessibleWindowCount> g_records{};
+
 AccessibleControl* RecordOf(HWND control) noexcept {
-    DWORD_PTR record = 0;
-    if (!control ||
-        !comctl32::GetWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId, &record))
-        return nullptr;
-    return reinterpret_cast<AccessibleControl*>(record);
+    if (!control) return nullptr;
+    for (AccessibleControl* record : g_records)
+        if (record && record->window == control) return record;
+    return nullptr;
+}
+
+void Forget(const AccessibleControl* record) noexcept {
+    for (AccessibleControl*& slot : g_records)
+        if (slot == record) slot = nullptr;
 }
 
 bool DescribeControl(HWND control, AccessibleFacts& facts) noexcept {
@@ -82,13 +92,15 @@ bool DescribeControl(HWND control, AccessibleFacts& facts) noexcept {
     });
 }
 
-void Announce(AccessibleControl& record) noexcept {
+// Raises an event for each announced fact that differs from what clients were last told. `shown` is
+// whether the control is on screen: a hidden control is announced by the system's show event when it
+// appears, and until then its changes are only remembered.
+void Announce(AccessibleControl& record, bool shown) noexcept {
     if (!g_shell) return;
-    GuardExportVoid([&record] {
-        AccessibleFacts now = DescribeShellControl(*g_shell, record.window, record.progressPercent);
-        // A hidden control is announced by the system's show event when it appears; until then its
-        // changes are only remembered.
-        if (::IsWindowVisible(record.window)) {
+    GuardExportVoid([&record, shown] {
+        AccessibleFacts now =
+            DescribeShellControl(*g_shell, record.window, record.progressPercent, FactsScope::Announcement);
+        if (shown) {
             const AccessibleFacts& before = record.announced;
             if (now.name != before.name)
                 ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, record.window, OBJID_CLIENT, CHILDID_SELF);
@@ -103,9 +115,13 @@ void Announce(AccessibleControl& record) noexcept {
     });
 }
 
+void Announce(AccessibleControl& record) noexcept {
+    Announce(record, ::IsWindowVisible(record.window) != FALSE);
+}
+
 LRESULT ServeClientObject(AccessibleControl& record, WPARAM flags) noexcept {
     const OleaccFunctions& oleacc = Oleacc();
-    if (!oleacc.complete()) return 0;
+    if (!oleacc.complete() || !CanServeShellAccessible()) return 0;
     if (!record.object) record.object = CreateShellAccessible(record.window, DescribeControl, oleacc);
     if (!record.object) return 0;
     const LRESULT reference = oleacc.lresultFromObject(__uuidof(IAccessible), flags, record.object.get());
@@ -113,42 +129,42 @@ LRESULT ServeClientObject(AccessibleControl& record, WPARAM flags) noexcept {
     return reference > 0 ? reference : 0;
 }
 
-void Detach(HWND control, AccessibleControl* record) noexcept {
+// Lets the object go with its window: clients that still hold it get errors from then on.
+void Release(AccessibleControl* record) noexcept {
     if (record->object) record->object->Disconnect();
+    Forget(record);
     delete record;
-    comctl32::RemoveWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId);
 }
 
-LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                           DWORD_PTR referenceData) {
-    auto* record = reinterpret_cast<AccessibleControl*>(referenceData);
+LRESULT AccessibleMessage(AccessibleControl& record, HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                          NextWindowProcedure next) noexcept {
     switch (message) {
         case WM_GETOBJECT:
             // The object id travels as a DWORD, whatever the width of lParam.
             if (static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) {
-                if (const LRESULT reference = ServeClientObject(*record, wParam)) return reference;
+                if (const LRESULT reference = ServeClientObject(record, wParam)) return reference;
             }
             break;
         case WM_SETTEXT: {
-            const LRESULT result = comctl32::DefSubclassProc(control, message, wParam, lParam);
-            Announce(*record);
+            const LRESULT result = next(control, message, wParam, lParam);
+            Announce(record);
             return result;
         }
         case WM_ENABLE: {
-            const LRESULT result = comctl32::DefSubclassProc(control, message, wParam, lParam);
-            Announce(*record);
+            const LRESULT result = next(control, message, wParam, lParam);
+            Announce(record);
             if (!wParam && g_shell) KeepFocusReachable(*g_shell);
             return result;
         }
         case SetProgressMessage: {
-            record->progressPercent = static_cast<int>(std::min<WPARAM>(wParam, kPercentMaximum));
-            const LRESULT result = comctl32::DefSubclassProc(control, message, wParam, lParam);
-            Announce(*record);
+            record.progressPercent = static_cast<int>(std::min<WPARAM>(wParam, kPercentMaximum));
+            const LRESULT result = next(control, message, wParam, lParam);
+            Announce(record);
             return result;
         }
         case WM_GETDLGCODE: {
             // Tab is claimed from the dialog manager, which would walk the Z-order instead.
-            const LRESULT code = comctl32::DefSubclassProc(control, message, wParam, lParam);
+            const LRESULT code = next(control, message, wParam, lParam);
             const auto* key = reinterpret_cast<const MSG*>(lParam);
             return key && key->message == WM_KEYDOWN && key->wParam == VK_TAB ? code | DLGC_WANTTAB : code;
         }
@@ -157,38 +173,80 @@ LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wP
             MoveFocusInReadingOrder(*g_shell, control == g_shell->window ? nullptr : control,
                                     ::GetKeyState(VK_SHIFT) < 0);
             return 0;
-        case WM_NCDESTROY:
-            Detach(control, record);
-            break;
         default:
             break;
     }
-    return comctl32::DefSubclassProc(control, message, wParam, lParam);
+    return next(control, message, wParam, lParam);
 }
 
-void AttachTo(const ShellContext& shell, HWND control) noexcept {
+LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                           DWORD_PTR referenceData) {
+    auto* record = reinterpret_cast<AccessibleControl*>(referenceData);
+    if (message == WM_NCDESTROY) {
+        Release(record);
+        comctl32::RemoveWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId);
+        return comctl32::DefSubclassProc(control, message, wParam, lParam);
+    }
+    return AccessibleMessage(*record, control, message, wParam, lParam, comctl32::DefSubclassProc);
+}
+
+// The children whose procedures are not the library's own: the path field (an edit with the path
+// skin), the diagnostics text (a static with the diagnostics skin) and the progress bar.
+bool NeedsSubclass(const ShellContext& shell, HWND control) noexcept {
+    return control == shell.pathEdit || control == shell.diagnosticsLabel || control == shell.progressBar;
+}
+
+void AttachTo(const ShellContext& shell, HWND control, AccessibleControl*& slot) noexcept {
     if (!control) return;
     auto* record = new (std::nothrow) AccessibleControl(control);
     if (!record) return;
-    GuardExportVoid(
-        [&] { record->announced = DescribeShellControl(shell, control, record->progressPercent); });
-    if (!comctl32::SetWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId,
+    // The path field, an edit control, raises its own value change when its text changes.
+    record->announcesValue = control != shell.pathEdit;
+    GuardExportVoid([&] {
+        record->announced =
+            DescribeShellControl(shell, control, record->progressPercent, FactsScope::Announcement);
+    });
+    // The shell window and its owner-drawn buttons hand their messages over from their own
+    // procedures (AccessibleWindowMessage); the other children get a subclass for it.
+    if (NeedsSubclass(shell, control) &&
+        !comctl32::SetWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId,
                                      reinterpret_cast<DWORD_PTR>(record))) {
         delete record;
+        return;
     }
+    slot = record;
 }
 
 }  // namespace
 
+LRESULT AccessibleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                NextWindowProcedure next) noexcept {
+    AccessibleControl* record = RecordOf(window);
+    if (!record) return next(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        Release(record);
+        return next(window, message, wParam, lParam);
+    }
+    return AccessibleMessage(*record, window, message, wParam, lParam, next);
+}
+
 void AttachShellAccessibility(ShellContext& shell) noexcept {
-    for (HWND control : AccessibleWindows(shell))
-        AttachTo(shell, control);
+    const auto windows = AccessibleWindows(shell);
+    for (size_t i = 0; i < windows.size(); ++i)
+        AttachTo(shell, windows[i], g_records[i]);
 }
 
 void AnnounceShellChanges(const ShellContext& shell) noexcept {
     KeepFocusReachable(shell);
-    for (HWND control : AccessibleWindows(shell)) {
-        if (AccessibleControl* record = RecordOf(control)) Announce(*record);
+    // The children are on screen when the window is and their own style says shown: one question to
+    // the window manager for all of them.
+    const bool windowShown = shell.window && ::IsWindowVisible(shell.window);
+    for (AccessibleControl* record : g_records) {
+        if (!record) continue;
+        const bool shown = record->window == shell.window
+                               ? windowShown
+                               : windowShown && (::GetWindowLongW(record->window, GWL_STYLE) & WS_VISIBLE);
+        Announce(*record, shown);
     }
 }
 

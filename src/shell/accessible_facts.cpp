@@ -5,6 +5,7 @@
 #include <string>
 
 #include "shell/shell_context.h"
+#include "shell/window_text.h"
 
 namespace tovrak {
 namespace {
@@ -31,32 +32,40 @@ std::wstring WindowText(HWND window) {
 }
 
 // The states every window-backed control shares, as the system's own proxies report them.
-LONG WindowState(HWND control) noexcept {
+LONG WindowState(HWND control, FactsScope scope) noexcept {
+    const LONG style = ::GetWindowLongW(control, GWL_STYLE);
     LONG state = 0;
-    if (!::IsWindowVisible(control)) state |= STATE_SYSTEM_INVISIBLE;
-    const bool enabled = ::IsWindowEnabled(control) != FALSE;
+    const bool enabled = (style & WS_DISABLED) == 0;
     if (!enabled) state |= STATE_SYSTEM_UNAVAILABLE;
-    if (enabled && (::GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP)) state |= STATE_SYSTEM_FOCUSABLE;
+    if (enabled && (style & WS_TABSTOP)) state |= STATE_SYSTEM_FOCUSABLE;
+    if (scope == FactsScope::Announcement) return state;
+    if (!::IsWindowVisible(control)) state |= STATE_SYSTEM_INVISIBLE;
     if (::GetFocus() == control) state |= STATE_SYSTEM_FOCUSED;
     return state;
 }
 
-LONG ButtonState(HWND button) noexcept {
-    LONG state = WindowState(button);
+LONG ButtonState(HWND button, FactsScope scope) noexcept {
+    LONG state = WindowState(button, scope);
+    if (scope == FactsScope::Announcement) return state;
     if (::SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) state |= STATE_SYSTEM_PRESSED;
     return state;
 }
 
-void DescribeCheckBox(AccessibleFacts& facts, HWND box, bool checked) {
-    facts.name = WindowText(box);
+// A window's own text: read from the window record for an announcement, asked for a client.
+std::wstring CaptionOf(HWND button, FactsScope scope) {
+    return scope == FactsScope::Announcement ? StoredWindowText(button) : WindowText(button);
+}
+
+void DescribeCheckBox(AccessibleFacts& facts, HWND box, bool checked, FactsScope scope) {
+    facts.name = CaptionOf(box, scope);
     facts.role = ROLE_SYSTEM_CHECKBUTTON;
-    facts.state = ButtonState(box) | (checked ? STATE_SYSTEM_CHECKED : 0);
+    facts.state = ButtonState(box, scope) | (checked ? STATE_SYSTEM_CHECKED : 0);
     facts.defaultAction = checked ? kUncheckAction : kCheckAction;
 }
 
 // The headline the painter draws: the gate's reason on the idle install screen, the title elsewhere.
 const std::wstring& PaintedHeadline(const ShellContext& shell) noexcept {
-    return shell.stateKind != 0 || shell.uninstallMode ? shell.windowTitle : shell.gateReason;
+    return shell.stateKind != ShellStateIdle || shell.uninstallMode ? shell.windowTitle : shell.gateReason;
 }
 
 }  // namespace
@@ -65,14 +74,15 @@ LONG AnnouncedState(LONG state) noexcept {
     return state & ~(STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_PRESSED);
 }
 
-AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, int progressPercent) {
+AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, int progressPercent,
+                                     FactsScope scope) {
     AccessibleFacts facts;
     if (control == shell.window) {
         // Named by its title; the headline and the line under it are painted, not windows, so they
         // are what the window says about itself.
-        facts.name = WindowText(control);
+        facts.name = CaptionOf(control, scope);
         facts.role = ROLE_SYSTEM_CLIENT;
-        facts.state = WindowState(control) | STATE_SYSTEM_FOCUSABLE;
+        facts.state = WindowState(control, scope) | STATE_SYSTEM_FOCUSABLE;
         facts.container = true;
         if (!shell.updateMode) {
             facts.hasDescription = true;
@@ -81,47 +91,49 @@ AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, in
         }
     } else if (control == shell.agreementCheckbox) {
         // The box itself reads only "同意"; its window text is the whole sentence the links complete.
-        DescribeCheckBox(facts, control, shell.agreementAccepted != 0);
+        DescribeCheckBox(facts, control, shell.agreementAccepted, scope);
     } else if (control == shell.shortcutCheckbox) {
-        DescribeCheckBox(facts, control, shell.createShortcut != 0);
+        DescribeCheckBox(facts, control, shell.createShortcut, scope);
     } else if (control == shell.userAgreementLink || control == shell.privacyPolicyLink) {
-        facts.name = WindowText(control);
+        facts.name = CaptionOf(control, scope);
         facts.role = ROLE_SYSTEM_LINK;
-        facts.state = ButtonState(control) | STATE_SYSTEM_LINKED;
+        facts.state = ButtonState(control, scope) | STATE_SYSTEM_LINKED;
         facts.defaultAction = kJumpAction;
     } else if (control == shell.optionsButton) {
         // It opens and closes a panel below it: expanded and collapsed are what it shows with its arrow.
-        const bool expanded = shell.optionsExpanded != 0;
-        facts.name = WindowText(control);
+        const bool expanded = shell.optionsExpanded;
+        facts.name = CaptionOf(control, scope);
         facts.role = ROLE_SYSTEM_PUSHBUTTON;
-        facts.state = ButtonState(control) | (expanded ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED);
+        facts.state =
+            ButtonState(control, scope) | (expanded ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED);
         facts.defaultAction = expanded ? kCollapseAction : kExpandAction;
     } else if (control == shell.pathEdit) {
         // Labelled by the location label beside it, which is shown whenever the field is.
-        facts.name = WindowText(shell.locationLabel);
+        facts.name = CaptionOf(shell.locationLabel, scope);
         facts.role = ROLE_SYSTEM_TEXT;
-        facts.state = WindowState(control) | STATE_SYSTEM_READONLY;
+        facts.state = WindowState(control, scope) | STATE_SYSTEM_READONLY;
         facts.hasValue = true;
-        facts.value = WindowText(control);
+        // An edit control keeps its text to itself and raises its own value change.
+        if (scope == FactsScope::Client) facts.value = WindowText(control);
     } else if (control == shell.progressBar) {
         // Labelled by the headline above it.
         facts.name = shell.windowTitle;
         facts.role = ROLE_SYSTEM_PROGRESSBAR;
-        facts.state = WindowState(control) | STATE_SYSTEM_READONLY;
+        facts.state = WindowState(control, scope) | STATE_SYSTEM_READONLY;
         facts.hasValue = true;
         facts.value = std::to_wstring(progressPercent) + L"%";
     } else if (control == shell.diagnosticsLabel) {
         facts.name = kDiagnosticsName;
         facts.role = ROLE_SYSTEM_STATICTEXT;
-        facts.state = WindowState(control) | STATE_SYSTEM_READONLY;
+        facts.state = WindowState(control, scope) | STATE_SYSTEM_READONLY;
         facts.hasValue = true;
         facts.value = shell.diagnosticsText;
     } else {
         // The primary, close, change, copy and log buttons; the close button's caption is drawn as an
         // image, its window text still names it.
-        facts.name = WindowText(control);
+        facts.name = CaptionOf(control, scope);
         facts.role = ROLE_SYSTEM_PUSHBUTTON;
-        facts.state = ButtonState(control);
+        facts.state = ButtonState(control, scope);
         facts.defaultAction = kPressAction;
     }
     return facts;

@@ -20,12 +20,17 @@ class ShellAccessible : public IAccessible {
   public:
     // Cuts the object off its window: every later call answers CO_E_OBJNOTCONNECTED, so a client
     // that still holds a reference after the window is gone gets an error instead of touching
-    // freed state.
+    // freed state, and clients outside the window's apartment lose their connection to it. Called on
+    // the window's thread.
     virtual void Disconnect() noexcept = 0;
 
   protected:
     ~ShellAccessible() = default;
 };
+
+// Whether the calling thread, the window's, may serve its own objects: only a single-threaded
+// apartment keeps every client's call on that thread.
+bool CanServeShellAccessible() noexcept;
 
 // A new object with one reference for `control`; null when it cannot be made.
 ComPtr<ShellAccessible> CreateShellAccessible(HWND control, DescribeControlFn describe,

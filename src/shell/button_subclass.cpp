@@ -6,6 +6,7 @@
 
 #include "common/comctl32_functions.h"
 #include "common/dwmapi_functions.h"
+#include "shell/accessibility.h"
 #include "shell/shell_window.h"
 
 namespace tovrak {
@@ -16,6 +17,7 @@ namespace {
 constexpr LRESULT kClaimReturnKey = DLGC_BUTTON | DLGC_WANTALLKEYS;
 constexpr LPARAM kKeyWasDown = LPARAM{1} << 30;
 constexpr WPARAM kButtonTypeBits = 0xF;
+constexpr UINT_PTR kButtonSubclassId = 1;
 
 void RepaintButtonArea(HWND button) noexcept {
     const HWND parent = ::GetParent(button);
@@ -28,10 +30,7 @@ void RepaintButtonArea(HWND button) noexcept {
     dwmapi::DwmFlush();
 }
 
-}  // namespace
-
-LRESULT CALLBACK ShellButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR subclassId, DWORD_PTR) {
+LRESULT ButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     switch (message) {
         case WM_PAINT: {
             PAINTSTRUCT paint{};
@@ -72,12 +71,25 @@ LRESULT CALLBACK ShellButtonSubclassProc(HWND button, UINT message, WPARAM wPara
             return result;
         }
         case WM_NCDESTROY:
-            comctl32::RemoveWindowSubclass(button, ShellButtonSubclassProc, subclassId);
+            comctl32::RemoveWindowSubclass(button, ShellButtonSubclassProc, kButtonSubclassId);
             break;
         default:
             break;
     }
     return comctl32::DefSubclassProc(button, message, wParam, lParam);
+}
+
+}  // namespace
+
+UINT_PTR ShellButtonSubclassId() noexcept {
+    return kButtonSubclassId;
+}
+
+LRESULT CALLBACK ShellButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR) {
+    // The button's accessible object is served from here, ahead of the painting side, rather than by
+    // a second subclass: every message a button gets would otherwise pay a second subclass hop.
+    return AccessibleWindowMessage(button, message, wParam, lParam, ButtonMessage);
 }
 
 }  // namespace tovrak

@@ -5,6 +5,7 @@
 
 #include "common/dwmapi_functions.h"
 #include "common/export_guard.h"
+#include "common/last_error.h"
 #include "common/scaling.h"
 #include "shell/layout.h"
 #include "shell/shell_context.h"
@@ -32,14 +33,9 @@ int S(int units) noexcept {
     return Scale(units, g_shell->dpi);
 }
 
-uint32_t LastErrorOr(uint32_t fallback) noexcept {
-    const DWORD error = ::GetLastError();
-    return error != 0 ? error : fallback;
-}
-
 bool PrimaryEnabledFor(const ShellContext& shell) noexcept {
-    if (shell.stateKind == 1) return false;
-    if (shell.stateKind != 0 || shell.uninstallMode) return true;
+    if (shell.stateKind == ShellStateRunning) return false;
+    if (shell.stateKind != ShellStateIdle || shell.uninstallMode) return true;
     return shell.agreementAccepted && shell.gateOpen;
 }
 
@@ -75,8 +71,8 @@ void LeaveUpdateSurface(ShellContext& shell, int percent) {
     if (::GetMonitorInfoW(::MonitorFromWindow(shell.window, MONITOR_DEFAULTTONEAREST), &monitor)) {
         workArea = monitor.rcWork;
     }
-    shell.updateMode = 0;
-    shell.optionsExpanded = 0;
+    shell.updateMode = false;
+    shell.optionsExpanded = false;
     shell.logicalWidth = kShellWidth;
     shell.logicalHeight = kShellCollapsedHeight;
     shell.scrollRange = -1;
@@ -101,7 +97,7 @@ void ApplyState(ShellContext& shell, int kind, int percent, std::wstring_view ti
                 std::wstring_view caption, std::wstring_view diagnostics) {
     const int clamped = ClampPercent(percent);
     if (shell.updateMode) {
-        if (kind == 2) {
+        if (kind == ShellStateFailed) {
             shell.stateKind = kind;
             shell.percent = clamped;
             StoreStateTexts(shell, title, detail, caption, diagnostics);
@@ -117,7 +113,7 @@ void ApplyState(ShellContext& shell, int kind, int percent, std::wstring_view ti
         detail == shell.statusText && caption == shell.primaryCaption &&
         diagnostics == shell.diagnosticsText) {
         // A repeated state gives the primary button back after a click disabled it.
-        ::EnableWindow(shell.primaryButton, PrimaryEnabledFor(shell));
+        SetEnabled(shell.primaryButton, PrimaryEnabledFor(shell));
         return;
     }
     const int previousKind = shell.stateKind;
@@ -125,9 +121,9 @@ void ApplyState(ShellContext& shell, int kind, int percent, std::wstring_view ti
     shell.stateKind = kind;
     shell.percent = clamped;
     SendBarPercent(shell, shell.uninstallMode ? 50 : clamped);
-    SetTextIfChanged(shell.progressBar, kind == 1 ? PercentText(clamped) : std::wstring());
+    SetTextIfChanged(shell.progressBar, kind == ShellStateRunning ? PercentText(clamped) : std::wstring());
     // A new screen starts with its panel closed.
-    if (kind != previousKind && shell.optionsExpanded) shell.optionsExpanded = 0;
+    if (kind != previousKind && shell.optionsExpanded) shell.optionsExpanded = false;
     LayoutShell();
 }
 
@@ -144,7 +140,7 @@ void ApplyProgress(ShellContext& shell, int percent) {
     }
     const int shown = SurfaceProgressFor(clamped);
     const bool complete = clamped >= 100;
-    if (shown <= shell.surfaceProgress && complete == static_cast<bool>(shell.surfaceComplete)) return;
+    if (shown <= shell.surfaceProgress && complete == shell.surfaceComplete) return;
     shell.surfaceProgress = std::max(shell.surfaceProgress, shown);
     shell.surfaceComplete = complete;
     if (!shell.window) return;
@@ -221,79 +217,113 @@ int32_t PollShell(ShellContext& shell) noexcept {
     return std::exchange(shell.pendingCommand, 0);
 }
 
-}  // namespace
-}  // namespace tovrak
-
-using namespace tovrak;
-
-extern "C" uint32_t TOVRAK_CALL ShellShow(void) noexcept {
+uint32_t Show() noexcept {
     if (!g_shell || !g_shell->window) return ERROR_INVALID_HANDLE;
     return ShowShell(*g_shell);
 }
 
-extern "C" uint32_t TOVRAK_CALL ShellHide(void) noexcept {
+uint32_t Hide() noexcept {
     if (!g_shell || !g_shell->window) return ERROR_INVALID_HANDLE;
     return HideShell(*g_shell);
 }
 
-extern "C" int32_t TOVRAK_CALL ShellPoll(void) noexcept {
+int32_t Poll() noexcept {
     if (!g_shell) return ShellCommandClose;
     return PollShell(*g_shell);
 }
 
-extern "C" int32_t TOVRAK_CALL ShellOptions(wchar_t* buffer, int32_t capacity) noexcept {
+int32_t Options(wchar_t* buffer, int32_t capacity) noexcept {
     if (!buffer || capacity <= 0 || !g_shell) return 0;
     CopyToBuffer(g_shell->installDirectory, buffer, capacity);
     return g_shell->createShortcut;
 }
 
+void State(int32_t kind, int32_t percent, const wchar_t* title, const wchar_t* detail, const wchar_t* caption,
+           const wchar_t* diagnostics) {
+    if (!g_shell) return;
+    ApplyState(*g_shell, kind, percent, ArgumentText(title), ArgumentText(detail), ArgumentText(caption),
+               ArgumentText(diagnostics));
+}
+
+void Progress(int32_t percent) {
+    if (g_shell) ApplyProgress(*g_shell, percent);
+}
+
+void Gate(int32_t allowed, const wchar_t* headline, const wchar_t* detail) {
+    if (!g_shell) return;
+    ShellContext& shell = *g_shell;
+    const bool open = allowed != 0;
+    const std::wstring_view newHeadline = ArgumentText(headline);
+    const std::wstring_view newDetail = ArgumentText(detail);
+    if (open == shell.gateOpen && newHeadline == shell.gateReason && newDetail == shell.statusText) {
+        return;
+    }
+    WideString reason(newHeadline), status(newDetail);
+    shell.gateOpen = open;
+    shell.gateReason = std::move(reason);
+    shell.statusText = std::move(status);
+    LayoutShell();
+}
+
+void Directory(const wchar_t* directory, const wchar_t* note) {
+    if (!g_shell) return;
+    ShellContext& shell = *g_shell;
+    const std::wstring_view newDirectory = ArgumentText(directory);
+    const std::wstring_view newNote = ArgumentText(note);
+    if (newDirectory == shell.installDirectory && newNote == shell.directoryNote) return;
+    WideString path(newDirectory), text(newNote);
+    shell.installDirectory = std::move(path);
+    shell.directoryNote = std::move(text);
+    SetFieldTextIfChanged(shell.pathEdit, shell.installDirectory);
+    // A closed panel shows the note when it next opens.
+    if (shell.optionsExpanded) LayoutShell();
+}
+
+}  // namespace
+}  // namespace tovrak
+
+using tovrak::GuardExport;
+using tovrak::GuardExportVoid;
+
+extern "C" uint32_t TOVRAK_CALL ShellShow(void) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
+    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Show);
+}
+
+extern "C" uint32_t TOVRAK_CALL ShellHide(void) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
+    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Hide);
+}
+
+extern "C" int32_t TOVRAK_CALL ShellPoll(void) noexcept {
+    if (!tovrak::OnHostThread()) return ShellCommandNone;
+    return GuardExport<int32_t>(ShellCommandNone, tovrak::Poll);
+}
+
+extern "C" int32_t TOVRAK_CALL ShellOptions(wchar_t* buffer, int32_t capacity) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
+    return GuardExport<int32_t>(0, tovrak::Options, buffer, capacity);
+}
+
 extern "C" void TOVRAK_CALL ShellState(int32_t kind, int32_t percent, const wchar_t* title,
                                        const wchar_t* detail, const wchar_t* caption,
                                        const wchar_t* diagnostics) noexcept {
-    if (!g_shell) return;
-    GuardExportVoid([&] {
-        ApplyState(*g_shell, kind, percent, ArgumentText(title), ArgumentText(detail), ArgumentText(caption),
-                   ArgumentText(diagnostics));
-    });
+    if (!tovrak::OnHostThread()) return;
+    GuardExportVoid(tovrak::State, kind, percent, title, detail, caption, diagnostics);
 }
 
 extern "C" void TOVRAK_CALL ShellProgress(int32_t percent) noexcept {
-    if (!g_shell) return;
-    GuardExportVoid([&] { ApplyProgress(*g_shell, percent); });
+    if (!tovrak::OnHostThread()) return;
+    GuardExportVoid(tovrak::Progress, percent);
 }
 
 extern "C" void TOVRAK_CALL ShellGate(int32_t allowed, const wchar_t* headline,
                                       const wchar_t* detail) noexcept {
-    if (!g_shell) return;
-    GuardExportVoid([&] {
-        ShellContext& shell = *g_shell;
-        const bool open = allowed != 0;
-        const std::wstring_view newHeadline = ArgumentText(headline);
-        const std::wstring_view newDetail = ArgumentText(detail);
-        if (open == static_cast<bool>(shell.gateOpen) && newHeadline == shell.gateReason &&
-            newDetail == shell.statusText) {
-            return;
-        }
-        WideString reason(newHeadline), status(newDetail);
-        shell.gateOpen = open;
-        shell.gateReason = std::move(reason);
-        shell.statusText = std::move(status);
-        LayoutShell();
-    });
+    if (!tovrak::OnHostThread()) return;
+    GuardExportVoid(tovrak::Gate, allowed, headline, detail);
 }
 
 extern "C" void TOVRAK_CALL ShellDirectory(const wchar_t* directory, const wchar_t* note) noexcept {
-    if (!g_shell) return;
-    GuardExportVoid([&] {
-        ShellContext& shell = *g_shell;
-        const std::wstring_view newDirectory = ArgumentText(directory);
-        const std::wstring_view newNote = ArgumentText(note);
-        if (newDirectory == shell.installDirectory && newNote == shell.directoryNote) return;
-        WideString path(newDirectory), text(newNote);
-        shell.installDirectory = std::move(path);
-        shell.directoryNote = std::move(text);
-        SetTextIfChanged(shell.pathEdit, shell.installDirectory);
-        // A closed panel shows the note when it next opens.
-        if (shell.optionsExpanded) LayoutShell();
-    });
+    if (!tovrak::OnHostThread()) return;
+    GuardExportVoid(tovrak::Directory, directory, note);
 }

@@ -201,7 +201,7 @@ bool LoadShellImages(ShellContext& shell, std::wstring_view assetDirectory) noex
 HWND CreateShellButton(ShellContext& shell, const wchar_t* caption, int controlId) noexcept {
     const HWND button =
         CreateChild(shell, WS_EX_TRANSPARENT, L"BUTTON", caption, kOwnerDrawnButtonStyle, controlId);
-    if (button) comctl32::SetWindowSubclass(button, ShellButtonSubclassProc, 1, 0);
+    if (button) comctl32::SetWindowSubclass(button, ShellButtonSubclassProc, ShellButtonSubclassId(), 0);
     return button;
 }
 

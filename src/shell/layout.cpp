@@ -11,6 +11,7 @@
 #include "shell/painter.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
+#include "shell/window_text.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak {
@@ -39,10 +40,6 @@ constexpr UINT kQuietFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDR
 
 int S(int units) noexcept {
     return Scale(units, g_shell->dpi);
-}
-
-bool IsIdle(const ShellContext& shell) noexcept {
-    return shell.stateKind == 0 || (shell.stateKind == 4 && shell.uninstallMode);
 }
 
 bool HasCurrentDiagnosticsMeasurement(const ShellContext& shell) noexcept {
@@ -134,7 +131,7 @@ class LayoutPass {
 };
 
 void LayoutUpdateSurface(ShellContext& shell, LayoutPass& pass) {
-    shell.optionsExpanded = 0;
+    shell.optionsExpanded = false;
     HideEveryChild(shell);
     // The update surface never scrolls; the first layout always removes whatever region there was.
     if (shell.scrollRange != 0) ConfigureScrollRange(shell, 0);
@@ -169,16 +166,29 @@ void SetVisible(HWND control, bool visible) noexcept {
     ::SetWindowPos(control, nullptr, 0, 0, 0, 0, kQuietFlags | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
-void SetTextIfChanged(HWND control, std::wstring_view text) {
+void SetEnabled(HWND control, bool enabled) noexcept {
     if (!control) return;
-    const int length = ::GetWindowTextLengthW(control);
+    const bool current = (::GetWindowLongW(control, GWL_STYLE) & WS_DISABLED) == 0;
+    // EnableWindow(FALSE) sends WM_CANCELMODE through every subclass even when nothing changes.
+    if (current != enabled) ::EnableWindow(control, enabled);
+}
+
+void SetTextIfChanged(HWND control, std::wstring_view text) {
+    if (!control || StoredWindowTextEquals(control, text)) return;
+    const WideString terminated(text);
+    ::SetWindowTextW(control, terminated.c_str());
+}
+
+void SetFieldTextIfChanged(HWND edit, std::wstring_view text) {
+    if (!edit) return;
+    const int length = ::GetWindowTextLengthW(edit);
     if (length == static_cast<int>(text.size())) {
         std::vector<wchar_t> current(static_cast<size_t>(length) + 1);
-        const int read = ::GetWindowTextW(control, current.data(), length + 1);
+        const int read = ::GetWindowTextW(edit, current.data(), length + 1);
         if (read == length && std::wstring_view(current.data(), static_cast<size_t>(read)) == text) return;
     }
     const WideString terminated(text);
-    ::SetWindowTextW(control, terminated.c_str());
+    ::SetWindowTextW(edit, terminated.c_str());
 }
 
 void RedrawShell(int top) noexcept {
@@ -203,10 +213,10 @@ void LayoutShell() {
         return;
     }
 
-    const bool idle = IsIdle(shell);
+    const bool idle = IsIdleScreen(shell);
     const bool install = !shell.uninstallMode;
     const bool expanded = shell.optionsExpanded;
-    const bool idleInstall = shell.stateKind == 0 && install;
+    const bool idleInstall = shell.stateKind == ShellStateIdle && install;
     // Once measured, the diagnostics keep their height and their buttons stay below them, so that an
     // unchanged layout moves nothing.
     const bool measured = shell.diagnosticsDpi != 0;
@@ -233,18 +243,19 @@ void LayoutShell() {
     SetVisible(shell.directoryNoteLabel, idleInstall && expanded);
     SetTextIfChanged(shell.directoryNoteLabel, shell.directoryNote);
 
-    SetVisible(shell.primaryButton, shell.stateKind != 1);
-    const bool primaryEnabled =
-        shell.stateKind != 0 || shell.uninstallMode || (shell.agreementAccepted && shell.gateOpen);
-    ::EnableWindow(shell.primaryButton, primaryEnabled);
+    SetVisible(shell.primaryButton, shell.stateKind != ShellStateRunning);
+    const bool primaryEnabled = shell.stateKind != ShellStateIdle || shell.uninstallMode ||
+                                (shell.agreementAccepted && shell.gateOpen);
+    SetEnabled(shell.primaryButton, primaryEnabled);
 
     PlaceChild(shell.progressBar, 184, 339, 333, 9);
-    SetVisible(shell.progressBar, shell.stateKind == 1);
+    SetVisible(shell.progressBar, shell.stateKind == ShellStateRunning);
 
     SetVisible(shell.closeButton, true);
-    ::EnableWindow(shell.closeButton, shell.stateKind != 1);
+    SetEnabled(shell.closeButton, shell.stateKind != ShellStateRunning);
 
-    SetVisible(shell.optionsButton, idle || (shell.stateKind == 2 && !shell.diagnosticsText.empty()));
+    SetVisible(shell.optionsButton,
+               idle || (shell.stateKind == ShellStateFailed && !shell.diagnosticsText.empty()));
     SetTextIfChanged(shell.optionsButton,
                      idle ? (shell.uninstallMode ? L"安装位置" : L"更多选项") : L"诊断信息");
 

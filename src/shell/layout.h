@@ -16,8 +16,13 @@ void ComposeBackdrop() noexcept;
 
 void PlaceChild(HWND control, int x, int y, int width, int height) noexcept;
 void SetVisible(HWND control, bool visible) noexcept;
-// Calls SetWindowTextW only when the text differs, so that unchanged texts cause no repaint.
+// EnableWindow only when the control's enabled state differs.
+void SetEnabled(HWND control, bool enabled) noexcept;
+// Calls SetWindowTextW only when the text differs, so that unchanged texts cause no repaint. For
+// windows that keep their text in the window record (see window_text.h): not for an edit control.
 void SetTextIfChanged(HWND control, std::wstring_view text);
+// The same for an edit control, which is asked for its text.
+void SetFieldTextIfChanged(HWND edit, std::wstring_view text);
 // Repaints the client area from `top` (units) downward, at once, when the window is visible.
 void RedrawShell(int top) noexcept;
 // (x, y, width, height) in units as a pixel rectangle whose corners are scaled one by one.

@@ -23,8 +23,24 @@ ULONG_PTR g_shellGdiplusToken = 0;
 // apartment refuses the call, and uninitialising it then would take the host's own apartment away.
 bool g_shellComInitialised = false;
 
-constexpr int kModeUninstall = 1;
-constexpr int kModeUpdate = 2;
+// Takes down everything a shell holds, whether it is open or still being built, and clears the
+// process-wide pointer. The order matters: the listeners wait for their cancelled operations before
+// anything is freed; closing the worker's job ends a worker that still runs; the windows go before
+// the fonts, brushes and images they draw with, which go with the record; the thread gets its own
+// DPI awareness back; and the apartment is left last, after every window that used COM is gone.
+void TearDownShell(ShellContext* shell, bool comInitialised) noexcept {
+    shell->readyListener.Reset();
+    shell->surfaceReadyListener.Reset();
+    shell->launchStatusListener.Reset();
+    ReleaseWorker(*shell);
+    if (shell->window) ::KillTimer(shell->window, kSurfaceTimerId);
+    if (shell->transitionWindow) ::DestroyWindow(std::exchange(shell->transitionWindow, nullptr));
+    if (shell->window) ::DestroyWindow(std::exchange(shell->window, nullptr));
+    LeavePerMonitorDpi(*shell);
+    g_shell = nullptr;
+    FreeShellContext(shell);
+    if (comInitialised) ::CoUninitialize();
+}
 
 // Owns a shell that ShellOpen is still building: unless the open completes, everything created so
 // far is taken down again and the process-wide pointer is cleared, on every early return and on an
@@ -35,13 +51,7 @@ class PendingShell {
     PendingShell(const PendingShell&) = delete;
     PendingShell& operator=(const PendingShell&) = delete;
     ~PendingShell() {
-        if (!shell_) return;
-        LeavePerMonitorDpi(*shell_);
-        if (shell_->transitionWindow) ::DestroyWindow(shell_->transitionWindow);
-        if (shell_->window) ::DestroyWindow(shell_->window);
-        g_shell = nullptr;
-        FreeShellContext(shell_);
-        if (comInitialised_) ::CoUninitialize();
+        if (shell_) TearDownShell(shell_, comInitialised_);
     }
 
     ShellContext& operator*() const noexcept { return *shell_; }
@@ -59,8 +69,8 @@ class PendingShell {
 };
 
 WideString WindowTitleFor(int mode, const WideString& displayName) {
-    if (mode == kModeUpdate) return displayName;
-    return (mode == kModeUninstall ? L"卸载" : L"安装") + displayName;
+    if (mode == ShellModeUpdate) return displayName;
+    return (mode == ShellModeUninstall ? L"卸载" : L"安装") + displayName;
 }
 
 HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, const wchar_t* displayName,
@@ -77,8 +87,8 @@ HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, c
 
     shell.installDirectory = ArgumentText(installDirectory);
     shell.displayName = ArgumentText(displayName);
-    shell.uninstallMode = mode == kModeUninstall;
-    shell.updateMode = mode == kModeUpdate;
+    shell.uninstallMode = mode == ShellModeUninstall;
+    shell.updateMode = mode == ShellModeUpdate;
     shell.fontFace = ArgumentText(fontFace);
     shell.backgroundBrush.reset(::CreateSolidBrush(kBackgroundColour));
     shell.pathFieldBrush.reset(::CreateSolidBrush(kPathFieldColour));
@@ -110,38 +120,27 @@ HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, c
     return pending.Complete();
 }
 
+HWND Open(const wchar_t* assetDirectory, const wchar_t* installDirectory, const wchar_t* displayName,
+          const wchar_t* fontFace, std::uint32_t mode) {
+    if (mode > ShellModeUpdate || g_shell) return nullptr;
+    return OpenShell(assetDirectory, installDirectory, displayName, fontFace, static_cast<int>(mode));
+}
+
+void Close() noexcept {
+    if (g_shell) TearDownShell(g_shell, std::exchange(g_shellComInitialised, false));
+}
+
 }  // namespace
 }  // namespace tovrak
-
-using namespace tovrak;
 
 extern "C" HWND TOVRAK_CALL ShellOpen(const wchar_t* assetDirectory, const wchar_t* installDirectory,
                                       const wchar_t* displayName, const wchar_t* fontFace,
                                       uint32_t mode) noexcept {
-    if (mode > kModeUpdate || g_shell) return nullptr;
-    return GuardExport<HWND>(nullptr, [&] {
-        return OpenShell(assetDirectory, installDirectory, displayName, fontFace, static_cast<int>(mode));
-    });
+    return tovrak::GuardExport<HWND>(nullptr, tovrak::Open, assetDirectory, installDirectory, displayName,
+                                     fontFace, mode);
 }
 
 extern "C" void TOVRAK_CALL ShellClose(void) noexcept {
-    ShellContext* shell = g_shell;
-    if (!shell) return;
-    ResetListener(shell->readyListener);
-    ResetListener(shell->surfaceReadyListener);
-    ResetLaunchStatusListener(shell->launchStatusListener);
-    // Closing the job ends a worker that still runs.
-    ReleaseWorker(*shell);
-    if (shell->window) ::KillTimer(shell->window, kSurfaceTimerId);
-    if (shell->transitionWindow) ::DestroyWindow(std::exchange(shell->transitionWindow, nullptr));
-    if (shell->window) ::DestroyWindow(std::exchange(shell->window, nullptr));
-    shell->bodyFont.reset();
-    shell->mediumFont.reset();
-    shell->titleFont.reset();
-    shell->backgroundBrush.reset();
-    shell->pathFieldBrush.reset();
-    LeavePerMonitorDpi(*shell);
-    g_shell = nullptr;
-    FreeShellContext(shell);
-    if (std::exchange(g_shellComInitialised, false)) ::CoUninitialize();
+    if (!tovrak::OnHostThread()) return;
+    tovrak::GuardExportVoid(tovrak::Close);
 }

@@ -13,17 +13,13 @@ constexpr COLORREF kHeadlineColour = RGB(255, 255, 255);
 constexpr COLORREF kStatusColour = RGB(188, 188, 190);
 constexpr int kDesignWidthUnits = 700;
 
-constexpr int kStateIdle = 0;
-constexpr int kStateRunning = 1;
-// In uninstall mode this screen is laid out and painted like the idle one.
-constexpr int kStateUninstallIdle = 4;
-
 constexpr UINT kSingleLine = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
 
 // Visible on screen: shown by the layout, in a shell that is itself shown. A control that only
-// carries the style bit inside a hidden shell is nothing a user sees.
-bool IsOnScreen(HWND control) noexcept {
-    return control && ::IsWindowVisible(control);
+// carries the style bit inside a hidden shell is nothing a user sees. The shell's visibility is asked
+// once per paint: the children's own style bits are read from the window record.
+bool IsOnScreen(bool shellShown, HWND control) noexcept {
+    return shellShown && control && (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 void PaintFaceImages(GraphicsTarget& target, const ShellContext& shell) {
@@ -35,22 +31,20 @@ void PaintFaceImages(GraphicsTarget& target, const ShellContext& shell) {
     if (!shell.optionsExpanded) return;
     FillSolid(target, kPanelColour, 0, Scale(kPanelTopUnits, dpi), Scale(kDesignWidthUnits, dpi),
               Scale(shell.logicalHeight - kPanelTopUnits, dpi));
-    const bool idle =
-        shell.stateKind == kStateIdle || (shell.stateKind == kStateUninstallIdle && shell.uninstallMode);
-    if (idle)
+    if (IsIdleScreen(shell))
         DrawImageInto(target, shell.pathImage.get(), Scale(32, dpi), Scale(555, dpi), Scale(636, dpi),
                       Scale(44, dpi));
 }
 
 void PaintFaceTexts(HDC dc, const ShellContext& shell) {
     const UINT dpi = shell.dpi;
-    const bool idleInstall = shell.stateKind == kStateIdle && !shell.uninstallMode;
+    const bool idleInstall = shell.stateKind == ShellStateIdle && !shell.uninstallMode;
     const WideString& headline = idleInstall ? shell.gateReason : shell.windowTitle;
     DrawShellText(dc, headline, shell.titleFont.get(), kHeadlineColour, ScaledCorners(32, 240, 668, 262, dpi),
                   kSingleLine);
     DrawShellText(dc, shell.statusText, shell.bodyFont.get(), kStatusColour,
                   ScaledCorners(32, 274, 668, 314, dpi), DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
-    if (shell.stateKind == kStateRunning && !shell.uninstallMode) {
+    if (shell.stateKind == ShellStateRunning && !shell.uninstallMode) {
         wchar_t percentText[16];
         const int length = std::swprintf(percentText, 16, L"%d%%", static_cast<int>(shell.percent));
         DrawShellText(dc, std::wstring_view(percentText, length > 0 ? length : 0), shell.bodyFont.get(),
@@ -59,30 +53,32 @@ void PaintFaceTexts(HDC dc, const ShellContext& shell) {
 }
 
 // Lets the window procedure draw one button into a bitmap of its own, then composes that into the
-// back buffer: the buttons never paint themselves, so they cannot flicker over the face.
-void ComposeButton(HDC backBuffer, const ShellContext& shell, HWND button) {
+// back buffer: the buttons never paint themselves, so they cannot flicker over the face. `itemDc` is a
+// memory DC shared by the buttons of one paint: under Wine every new DC checks the display settings
+// with the window server.
+void ComposeButton(HDC backBuffer, HDC itemDc, const ShellContext& shell, HWND button, HWND focus) {
     const RECT placement = ClientPlacement(shell.window, button);
     const int width = placement.right - placement.left;
     const int height = placement.bottom - placement.top;
-    UniqueMemoryDc itemDc(::CreateCompatibleDC(backBuffer));
-    if (!itemDc) return;
     UniqueBitmap itemBitmap(::CreateCompatibleBitmap(backBuffer, width, height));
     if (!itemBitmap) return;
-    SelectGuard selectBitmap(itemDc.get(), itemBitmap.get());
+    // Whatever one button's drawing leaves set in the shared DC goes with its turn.
+    SavedDcState saved(itemDc);
+    SelectGuard selectBitmap(itemDc, itemBitmap.get());
 
     DRAWITEMSTRUCT drawItem{};
     drawItem.CtlType = ODT_BUTTON;
     drawItem.CtlID = static_cast<UINT>(::GetDlgCtrlID(button));
     drawItem.itemAction = ODA_DRAWENTIRE;
     if (!::IsWindowEnabled(button)) drawItem.itemState |= ODS_DISABLED;
-    if (::GetFocus() == button) drawItem.itemState |= ODS_FOCUS;
+    if (focus == button) drawItem.itemState |= ODS_FOCUS;
     if (::SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) drawItem.itemState |= ODS_SELECTED;
     drawItem.hwndItem = button;
-    drawItem.hDC = itemDc.get();
+    drawItem.hDC = itemDc;
     ::GetClientRect(button, &drawItem.rcItem);
     ::SendMessageW(shell.window, WM_DRAWITEM, drawItem.CtlID, reinterpret_cast<LPARAM>(&drawItem));
 
-    ::BitBlt(backBuffer, placement.left, placement.top, width, height, itemDc.get(), 0, 0, SRCCOPY);
+    ::BitBlt(backBuffer, placement.left, placement.top, width, height, itemDc, 0, 0, SRCCOPY);
 }
 
 }  // namespace
@@ -107,8 +103,20 @@ void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
                             shell->agreementCheckbox, shell->userAgreementLink, shell->privacyPolicyLink,
                             shell->shortcutCheckbox,  shell->browseButton,      shell->copyDiagnosticsButton,
                             shell->openLogButton};
-    for (HWND button : buttons)
-        if (IsOnScreen(button)) ComposeButton(backBuffer.get(), *shell, button);
+    const bool shown = ::IsWindowVisible(shell->window) != FALSE;
+    if (shown) {
+        const HWND focus = ::GetFocus();
+        if (UniqueMemoryDc itemDc(::CreateCompatibleDC(backBuffer.get())); itemDc) {
+            for (HWND button : buttons) {
+                if (!IsOnScreen(shown, button)) continue;
+                // Outside the area being repainted a button's pixels would be clipped away anyway.
+                RECT overlap{};
+                const RECT placement = ClientPlacement(shell->window, button);
+                if (dirtyRect && !::IntersectRect(&overlap, &placement, dirtyRect)) continue;
+                ComposeButton(backBuffer.get(), itemDc.get(), *shell, button, focus);
+            }
+        }
+    }
 
     {
         // The children that paint themselves keep their pixels: the copy goes around them.
@@ -116,13 +124,13 @@ void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
         const HWND selfPainting[] = {shell->pathEdit, shell->diagnosticsLabel, shell->locationLabel,
                                      shell->directoryNoteLabel, shell->progressBar};
         for (HWND child : selfPainting) {
-            if (!IsOnScreen(child)) continue;
+            if (!IsOnScreen(shown, child)) continue;
             const RECT placement = ClientPlacement(shell->window, child);
             ::ExcludeClipRect(targetDc, placement.left, placement.top, placement.right, placement.bottom);
         }
         ::BitBlt(targetDc, 0, 0, width, height, backBuffer.get(), 0, 0, SRCCOPY);
     }
-    if (IsOnScreen(shell->pathEdit))
+    if (IsOnScreen(shown, shell->pathEdit))
         ::RedrawWindow(shell->pathEdit, nullptr, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
 }
 

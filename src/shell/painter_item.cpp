@@ -109,8 +109,9 @@ BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept {
     }
     if (button == shell->browseButton && graphics) DrawBrowseShape(graphics, dc, width, height, dpi);
 
+    // The button keeps its caption in its window record (see window_text.h).
     wchar_t caption[kCaptionCapacity] = {};
-    int captionLength = ::GetWindowTextW(button, caption, kCaptionCapacity);
+    int captionLength = ::InternalGetWindowText(button, caption, kCaptionCapacity);
     std::wstring_view text(caption, captionLength > 0 ? captionLength : 0);
     RECT textRect = drawItem.rcItem;
     UINT format = DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_CENTER;

@@ -9,15 +9,21 @@
 #include <vector>
 
 #include "common/gdiplus.h"
+#include "common/unique_handle.h"
 #include "common/wide_string.h"
 #include "pipes/pipe_listener.h"
 #include "worker/worker_event.h"
+#include "tovrak/renderer.h"
 
 namespace tovrak {
 
 using SetThreadDpiAwarenessContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
 
 struct ShellContext {
+    // The thread that opened the shell (ShellOpen allocates the record there). Its state has no lock:
+    // the host's exports answer that thread only.
+    DWORD hostThread = ::GetCurrentThreadId();
+
     // Window and child controls; the children are destroyed with the window.
     HWND window = nullptr;
     HWND primaryButton = nullptr;          // 0x65
@@ -73,16 +79,17 @@ struct ShellContext {
     UniqueBrush pathFieldBrush;
 
     // Flags.
-    std::uint8_t uninstallMode = 0;
-    std::uint8_t updateMode = 0;
-    std::uint8_t optionsExpanded = 0;
-    std::uint8_t agreementAccepted = 1;
-    std::uint8_t createShortcut = 1;
-    std::uint8_t gateOpen = 1;
-    std::uint8_t surfaceAnimating = 1;
+    bool uninstallMode = false;
+    bool updateMode = false;
+    bool optionsExpanded = false;
+    bool agreementAccepted = true;
+    bool createShortcut = true;
+    bool gateOpen = true;
+    bool surfaceAnimating = true;
 
-    // Screen state and geometry.
-    std::int32_t stateKind = 0;
+    // Screen state and geometry. `stateKind` is the host's value as given: a ShellStateKind, or any
+    // other number (see IsIdleScreen).
+    std::int32_t stateKind = ShellStateIdle;
     std::int32_t percent = 0;
     std::int32_t pendingCommand = 0;
     std::uint32_t dpi = 96;
@@ -90,8 +97,8 @@ struct ShellContext {
     std::int32_t logicalHeight = 500;
     std::int32_t expandedHeight = 668;
     std::uint64_t shownTick = 0;
-    std::uint8_t englishSurface = 0;
-    std::uint8_t surfaceComplete = 0;
+    bool englishSurface = false;
+    bool surfaceComplete = false;
     std::int32_t surfaceStartPercent = 0;
     std::int32_t surfaceProgress = 0;
     std::int32_t diagnosticsHeight = 0;
@@ -99,10 +106,11 @@ struct ShellContext {
     std::int32_t scrollRange = -1;
     WideString diagnosticsMeasured;
 
-    // Worker.
-    HANDLE workerProcess = nullptr;
-    HANDLE eventPipe = nullptr;
-    HANDLE workerJob = nullptr;
+    // Worker: its process, the read end of its output and its kill-on-close job (ReleaseWorker
+    // closes them in the order that matters).
+    UniqueHandleKernel workerProcess;
+    UniqueHandleKernel eventPipe;
+    UniqueHandleKernel workerJob;
 
     // Transient window that exists only while the layout grows the window.
     HWND transitionWindow = nullptr;
@@ -126,13 +134,29 @@ struct ShellContext {
     WorkerEvent lastEvent{};
 };
 
+// In uninstall mode the host shows its idle screen under this kind as well as under ShellStateIdle.
+inline constexpr std::int32_t kShellStateUninstallIdle = 4;
+
+// The idle screen: the install or uninstall screen before anything runs, with its options panel.
+inline bool IsIdleScreen(const ShellContext& shell) noexcept {
+    return shell.stateKind == ShellStateIdle ||
+           (shell.stateKind == kShellStateUninstallIdle && shell.uninstallMode);
+}
+
 // The process-wide pointer; null while no shell is open.
 extern ShellContext* g_shell;
 
+// True when no shell is open or the caller is the thread that opened it. The exports that belong to
+// the host's thread check it first and, from another thread, change nothing.
+inline bool OnHostThread() noexcept {
+    return !g_shell || g_shell->hostThread == ::GetCurrentThreadId();
+}
+
 // Allocates a record with its defaults without throwing; null when memory is short.
 ShellContext* AllocateShellContext() noexcept;
-// Releases what the record owns (fonts, brushes, images, texts) and frees it. Windows, listeners and
-// worker handles are taken down by ShellClose before this.
+// Releases what the record owns (fonts, brushes, images, texts, handles) and frees it. The windows are
+// destroyed, and the listeners and the worker released in their order, by the shell's teardown before
+// this.
 void FreeShellContext(ShellContext* context) noexcept;
 
 }  // namespace tovrak

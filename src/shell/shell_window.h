@@ -81,5 +81,7 @@ LRESULT CALLBACK TransitionWindowProc(HWND window, UINT message, WPARAM wParam, 
 LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ShellButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR subclassId, DWORD_PTR referenceData);
+// The id under which CreateShellButton installs ShellButtonSubclassProc.
+UINT_PTR ShellButtonSubclassId() noexcept;
 
 }  // namespace tovrak

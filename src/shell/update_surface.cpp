@@ -84,7 +84,7 @@ int SurfaceFillPercent(int startPercent, int progress) noexcept {
 }
 
 UpdateSurfaceText::UpdateSurfaceText(const ShellContext& shell) noexcept {
-    const bool english = shell.englishSurface != 0;
+    const bool english = shell.englishSurface;
     int written = 0;
     if (shell.surfaceComplete)
         written = std::swprintf(text_.data(), text_.size(), L"%ls", english ? L"Starting" : L"正在启动");
@@ -137,7 +137,7 @@ void PaintUpdateSurface(HDC targetDc, const RECT* dirtyRect) noexcept {
 
         DrawLogoFill(target, *shell, width, height, area);
         const std::uint64_t elapsed = ::GetTickCount64() - shell->shownTick;
-        if (shell->updateMode == 1 && shell->surfaceAnimating == 1 && elapsed < kSheenDurationMs)
+        if (shell->updateMode && shell->surfaceAnimating && elapsed < kSheenDurationMs)
             DrawSheen(target, *shell, width, height, area, elapsed);
     }  // GDI+ is done with the buffer before GDI writes the text into it
 
@@ -154,9 +154,9 @@ void PaintUpdateSurface(HDC targetDc, const RECT* dirtyRect) noexcept {
 }
 
 void AnimateUpdateSurface(ShellContext& shell) noexcept {
-    if (shell.surfaceAnimating != 1 || ::GetTickCount64() - shell.shownTick >= kSheenDurationMs) {
+    if (!shell.surfaceAnimating || ::GetTickCount64() - shell.shownTick >= kSheenDurationMs) {
         ::KillTimer(shell.window, kSurfaceTimerId);
-        shell.surfaceAnimating = 0;
+        shell.surfaceAnimating = false;
     }
     const int width = Scale(shell.logicalWidth, shell.dpi);
     const int height = Scale(shell.logicalHeight, shell.dpi);

@@ -26,29 +26,35 @@ PendingSurfaceConfiguration TakePendingSurfaceConfiguration() noexcept {
     return taken;
 }
 
-}  // namespace tovrak
+namespace {
 
-using namespace tovrak;
+std::uint32_t ConfigureSurface(const wchar_t* directory, const wchar_t* size) {
+    if (g_shell) return ERROR_BUSY;
+    // Copy both before storing either, so that a failed copy leaves the earlier values whole.
+    WideString newDirectory(ArgumentText(directory));
+    WideString newSize(ArgumentText(size));
+    g_pendingSurface.directory = std::move(newDirectory);
+    g_pendingSurface.size = std::move(newSize);
+    return ERROR_SUCCESS;
+}
+
+std::uint32_t ConfigurePresentation(const wchar_t* language, std::int32_t startPercent) {
+    if (g_shell) return ERROR_BUSY;
+    g_pendingSurface.language = WideString(ArgumentText(language));
+    g_pendingSurface.startPercent = std::clamp<std::int32_t>(startPercent, 0, kHighestStartPercent);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+}  // namespace tovrak
 
 extern "C" uint32_t TOVRAK_CALL ShellConfigureUpdateSurface(const wchar_t* directory,
                                                             const wchar_t* size) noexcept {
-    if (g_shell) return ERROR_BUSY;
-    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, [&] {
-        // Copy both before storing either, so that a failed copy leaves the earlier values whole.
-        WideString newDirectory(ArgumentText(directory));
-        WideString newSize(ArgumentText(size));
-        g_pendingSurface.directory = std::move(newDirectory);
-        g_pendingSurface.size = std::move(newSize);
-        return uint32_t{ERROR_SUCCESS};
-    });
+    return tovrak::GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::ConfigureSurface, directory, size);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellConfigureUpdateSurfacePresentation(const wchar_t* language,
                                                                         int32_t startPercent) noexcept {
-    if (g_shell) return ERROR_BUSY;
-    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, [&] {
-        g_pendingSurface.language = WideString(ArgumentText(language));
-        g_pendingSurface.startPercent = std::clamp<int32_t>(startPercent, 0, kHighestStartPercent);
-        return uint32_t{ERROR_SUCCESS};
-    });
+    return tovrak::GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::ConfigurePresentation, language,
+                                         startPercent);
 }

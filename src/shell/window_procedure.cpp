@@ -41,16 +41,25 @@ LRESULT HitTest(const ShellContext& shell, HWND window, LPARAM lParam) noexcept 
     return HTCLIENT;
 }
 
+// A click can arrive after its control stopped taking clicks: a screen reader's default action is
+// posted and lands after the host has moved to another screen, and the folder browser's modal loop
+// disables the shell but still dispatches what was posted before it opened.
+bool TakesClicks(const ShellContext& shell, HWND control) noexcept {
+    // The control's own style, not IsWindowVisible: a host may act on a shell it has not shown yet.
+    const bool shown = (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+    return shown && ::IsWindowEnabled(control) && ::IsWindowEnabled(shell.window);
+}
+
 void OnCommand(ShellContext& shell, HWND control) noexcept {
-    if (shell.updateMode || !control) return;
+    if (shell.updateMode || !control || !TakesClicks(shell, control)) return;
     if (control == shell.primaryButton) {
-        if (shell.stateKind != 1 && ::IsWindowEnabled(control)) {
+        if (shell.stateKind != ShellStateRunning && ::IsWindowEnabled(control)) {
             shell.pendingCommand = ShellCommandPrimaryAction;
             // Given back by the host through ShellState, so that a double click starts nothing twice.
             ::EnableWindow(control, FALSE);
         }
     } else if (control == shell.closeButton) {
-        if (shell.stateKind != 1) shell.pendingCommand = ShellCommandClose;
+        if (shell.stateKind != ShellStateRunning) shell.pendingCommand = ShellCommandClose;
     } else if (control == shell.optionsButton) {
         // Only a button the user can see opens the panel: in a hidden shell it is no button at all.
         if (::IsWindowVisible(control)) {
@@ -111,6 +120,10 @@ void OnDpiChanged(ShellContext& shell, HWND window, WPARAM wParam, const RECT* s
     ::InvalidateRect(window, nullptr, FALSE);
 }
 
+LRESULT DefaultShellMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
 }  // namespace
 
 LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -137,7 +150,8 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             return HitTest(*shell, window, lParam);
         case WM_CLOSE:
             // Closing is the host's decision: it gets the command and the window stays.
-            if (!shell->updateMode && shell->stateKind != 1) shell->pendingCommand = ShellCommandClose;
+            if (!shell->updateMode && shell->stateKind != ShellStateRunning)
+                shell->pendingCommand = ShellCommandClose;
             return 0;
         case WM_COMMAND:
             OnCommand(*shell, reinterpret_cast<HWND>(lParam));
@@ -167,7 +181,7 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         default:
             break;
     }
-    return ::DefWindowProcW(window, message, wParam, lParam);
+    return AccessibleWindowMessage(window, message, wParam, lParam, DefaultShellMessage);
 }
 
 }  // namespace tovrak

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <new>
 
+#include "common/export_guard.h"
 #include "skin/drawing.h"
+#include "skin/painted_subclass.h"
 #include "skin/skin.h"
 #include "tovrak/renderer.h"
 
@@ -43,35 +45,29 @@ void PaintLabel(HWND label, const ActionTextSkin& skin, HDC dc) noexcept {
     ::DrawTextW(dc, text, -1, &client, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | AlignmentFlags(label));
 }
 
-LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                           DWORD_PTR data) {
-    auto* skin = reinterpret_cast<ActionTextSkin*>(data);
-    switch (message) {
-        case WM_SETTEXT: {
-            const LRESULT result = comctl32::DefSubclassProc(window, message, wParam, lParam);
-            ::InvalidateRect(window, nullptr, FALSE);
-            return result;
-        }
-        case WM_PAINT: {
-            PaintScope paint(window);
-            PaintLabel(window, *skin, paint.dc());
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            PaintLabel(window, *skin, reinterpret_cast<HDC>(wParam));
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_NCHITTEST:
-            return HTTRANSPARENT;
-        case WM_NCDESTROY:
-            // The record belongs to the trigger; the label only forgets itself.
-            skin->label = nullptr;
-            comctl32::RemoveWindowSubclass(window, LabelProc, id);
-            break;
+// The label's skin; the record belongs to the trigger, so the label only forgets itself at its end.
+struct LabelSkinProcedure : PaintedSkin<ActionTextSkin> {
+    static void Paint(HWND label, const ActionTextSkin& skin, HDC dc) noexcept {
+        PaintLabel(label, skin, dc);
     }
-    return comctl32::DefSubclassProc(window, message, wParam, lParam);
-}
+    static bool Handle(HWND label, UINT message, WPARAM wParam, LPARAM lParam, ActionTextSkin&,
+                       LRESULT& result) noexcept {
+        switch (message) {
+            case WM_SETTEXT:
+                result = comctl32::DefSubclassProc(label, message, wParam, lParam);
+                ::InvalidateRect(label, nullptr, FALSE);
+                return true;
+            case WM_NCHITTEST:
+                result = HTTRANSPARENT;
+                return true;
+            default:
+                return false;
+        }
+    }
+    static void Release(HWND, ActionTextSkin* skin) noexcept { skin->label = nullptr; }
+};
+
+constexpr SUBCLASSPROC LabelProc = PaintedSubclassProc<LabelSkinProcedure>;
 
 LRESULT CALLBACK TriggerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                              DWORD_PTR data) {
@@ -106,14 +102,8 @@ LRESULT CALLBACK TriggerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return comctl32::DefSubclassProc(window, message, wParam, lParam);
 }
 
-}  // namespace
-}  // namespace tovrak::skin
-
-using namespace tovrak;
-using namespace tovrak::skin;
-
-extern "C" int32_t __stdcall SetActionText(HWND trigger, HWND label, COLORREF normalColor,
-                                           COLORREF activeColor, COLORREF backgroundColor) noexcept {
+std::int32_t ApplyActionText(HWND trigger, HWND label, COLORREF normalColor, COLORREF activeColor,
+                             COLORREF backgroundColor) noexcept {
     if (!::IsWindow(trigger) || !::IsWindow(label)) return 0;
     if (!EnsureSkinGdiplus()) return 0;
     if (FindSkin<ActionTextSkin>(trigger, TriggerProc, kActionTriggerSubclassId)) return 1;
@@ -138,4 +128,13 @@ extern "C" int32_t __stdcall SetActionText(HWND trigger, HWND label, COLORREF no
     if (previous && previous != skin) previous->label = nullptr;
     ::InvalidateRect(label, nullptr, FALSE);
     return 1;
+}
+
+}  // namespace
+}  // namespace tovrak::skin
+
+extern "C" int32_t TOVRAK_CALL SetActionText(HWND trigger, HWND label, COLORREF normalColor,
+                                             COLORREF activeColor, COLORREF backgroundColor) noexcept {
+    return tovrak::GuardExport<int32_t>(0, tovrak::skin::ApplyActionText, trigger, label, normalColor,
+                                        activeColor, backgroundColor);
 }

@@ -10,6 +10,7 @@
 #include "common/export_guard.h"
 #include "common/scaling.h"
 #include "skin/drawing.h"
+#include "skin/painted_subclass.h"
 #include "skin/skin.h"
 #include "tovrak/renderer.h"
 
@@ -69,33 +70,21 @@ void PaintPanel(HWND panel, const DiagnosticsSkin& skin, HDC dc) noexcept {
     ::BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
 }
 
-LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                           DWORD_PTR data) {
-    auto* skin = reinterpret_cast<DiagnosticsSkin*>(data);
-    switch (message) {
-        case WM_SETTEXT: {
-            // The height stays: the caller lays the panel out again when it needs the new one.
-            const LRESULT result = comctl32::DefSubclassProc(window, message, wParam, lParam);
-            ::InvalidateRect(window, nullptr, FALSE);
-            return result;
-        }
-        case WM_PAINT: {
-            PaintScope paint(window);
-            PaintPanel(window, *skin, paint.dc());
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            PaintPanel(window, *skin, reinterpret_cast<HDC>(wParam));
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_NCDESTROY:
-            delete skin;
-            comctl32::RemoveWindowSubclass(window, PanelProc, id);
-            break;
+struct PanelSkinProcedure : PaintedSkin<DiagnosticsSkin> {
+    static void Paint(HWND panel, const DiagnosticsSkin& skin, HDC dc) noexcept {
+        PaintPanel(panel, skin, dc);
     }
-    return comctl32::DefSubclassProc(window, message, wParam, lParam);
-}
+    static bool Handle(HWND panel, UINT message, WPARAM wParam, LPARAM lParam, DiagnosticsSkin&,
+                       LRESULT& result) noexcept {
+        if (message != WM_SETTEXT) return false;
+        // The height stays: the caller lays the panel out again when it needs the new one.
+        result = comctl32::DefSubclassProc(panel, message, wParam, lParam);
+        ::InvalidateRect(panel, nullptr, FALSE);
+        return true;
+    }
+};
+
+constexpr SUBCLASSPROC PanelProc = PaintedSubclassProc<PanelSkinProcedure>;
 
 }  // namespace
 
@@ -181,13 +170,12 @@ int LayoutDiagnosticEntries(HDC dc, HWND panel, const DiagnosticsSkin& skin, boo
     return entries.empty() ? lineHeight : y - entryGap;
 }
 
-}  // namespace tovrak::skin
+namespace {
 
-using namespace tovrak;
-using namespace tovrak::skin;
-
-extern "C" int32_t __stdcall LayoutDiagnostics(HWND panel, int32_t dpi, COLORREF primaryColor,
-                                               COLORREF secondaryColor, COLORREF backgroundColor) noexcept {
+// Installs the skin (replacing an earlier one) and sizes the panel to its text. Once the skin is
+// installed a failure to lay out costs only the height: the caller's GuardExport answers 0.
+std::int32_t ApplyDiagnosticsSkin(HWND panel, std::int32_t dpi, COLORREF primaryColor,
+                                  COLORREF secondaryColor, COLORREF backgroundColor) {
     if (!::IsWindow(panel) || !IsSupportedDpi(dpi)) return 0;
     if (!EnsureSkinGdiplus()) return 0;
     if (auto* previous = FindSkin<DiagnosticsSkin>(panel, PanelProc, kDiagnosticsSubclassId)) {
@@ -203,18 +191,24 @@ extern "C" int32_t __stdcall LayoutDiagnostics(HWND panel, int32_t dpi, COLORREF
         return 0;
     const DiagnosticsSkin& installed = *skin.release();
 
-    return GuardExport<int32_t>(0, [&] {
-        int height = 0;
-        {
-            WindowDc dc(panel);
-            if (!dc) return 0;
-            height = LayoutDiagnosticEntries(dc.get(), panel, installed, false);
-        }
-        RECT client{};
-        ::GetClientRect(panel, &client);
-        ::SetWindowPos(panel, nullptr, 0, 0, client.right, height,
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ::InvalidateRect(panel, nullptr, FALSE);
-        return (height * 96 + dpi - 1) / dpi;
-    });
+    int height = 0;
+    {
+        WindowDc dc(panel);
+        if (!dc) return 0;
+        height = LayoutDiagnosticEntries(dc.get(), panel, installed, false);
+    }
+    RECT client{};
+    ::GetClientRect(panel, &client);
+    ::SetWindowPos(panel, nullptr, 0, 0, client.right, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(panel, nullptr, FALSE);
+    return (height * 96 + dpi - 1) / dpi;
+}
+
+}  // namespace
+}  // namespace tovrak::skin
+
+extern "C" int32_t TOVRAK_CALL LayoutDiagnostics(HWND panel, int32_t dpi, COLORREF primaryColor,
+                                                 COLORREF secondaryColor, COLORREF backgroundColor) noexcept {
+    return tovrak::GuardExport<int32_t>(0, tovrak::skin::ApplyDiagnosticsSkin, panel, dpi, primaryColor,
+                                        secondaryColor, backgroundColor);
 }

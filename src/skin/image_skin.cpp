@@ -7,7 +7,9 @@
 
 #include "common/colours.h"
 #include "common/scaling.h"
+#include "common/export_guard.h"
 #include "skin/drawing.h"
+#include "skin/painted_subclass.h"
 #include "skin/skin.h"
 #include "tovrak/renderer.h"
 
@@ -30,12 +32,8 @@ struct ImageSkin {
     int dpi = 96;
 };
 
-LRESULT CALLBACK ImageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                           DWORD_PTR data);
-
-ImageSkin* FindImageSkin(HWND control) noexcept {
-    return FindSkin<ImageSkin>(control, ImageProc, kImageSubclassId);
-}
+struct ImageSkinProcedure;
+ImageSkin* FindImageSkin(HWND control) noexcept;
 
 // The background slice under the control, with the icon stretched over it when there is one.
 UniqueGpImage ComposePicture(int width, int height, const UniqueGpImage& background,
@@ -81,7 +79,7 @@ bool ApplyImageSkin(HWND control, WideString iconPath, WideString backgroundPath
         skin = new (std::nothrow) ImageSkin;
         if (!skin) return false;
         skin->bitmap = std::move(picture);
-        if (!comctl32::SetWindowSubclass(control, ImageProc, kImageSubclassId,
+        if (!comctl32::SetWindowSubclass(control, PaintedSubclassProc<ImageSkinProcedure>, kImageSubclassId,
                                          reinterpret_cast<DWORD_PTR>(skin))) {
             delete skin;
             return false;
@@ -149,77 +147,76 @@ void PaintImage(HWND window, const ImageSkin& skin, HDC dc) noexcept {
     DrawImageAt(dc, composed);
 }
 
-LRESULT CALLBACK ImageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                           DWORD_PTR data) {
-    auto* skin = reinterpret_cast<ImageSkin*>(data);
+// The picture is rebuilt for a new size; a skin with text answers for the control's text.
+bool HandleImageMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, ImageSkin& skin,
+                        LRESULT& result) noexcept {
     switch (message) {
         case WM_SIZE:
             // A side of zero (a minimised parent) keeps the old picture.
             if (LOWORD(lParam) != 0 && HIWORD(lParam) != 0) {
                 WideString iconPath, backgroundPath;
-                if (CopyArguments(skin->iconPath.c_str(), skin->backgroundPath.c_str(), iconPath,
+                if (CopyArguments(skin.iconPath.c_str(), skin.backgroundPath.c_str(), iconPath,
                                   backgroundPath))
-                    ApplyImageSkin(window, std::move(iconPath), std::move(backgroundPath), skin->offsetX,
-                                   skin->offsetY, skin->dpi);
+                    ApplyImageSkin(window, std::move(iconPath), std::move(backgroundPath), skin.offsetX,
+                                   skin.offsetY, skin.dpi);
             }
-            break;
-        case WM_ERASEBKGND:
-            return 1;
+            return false;
         case WM_NCHITTEST:
-            return HTTRANSPARENT;
+            result = HTTRANSPARENT;
+            return true;
         case WM_SETTEXT:
-            if (!skin->textMode) break;
+            if (!skin.textMode) return false;
             try {
-                skin->text = ArgumentText(reinterpret_cast<const wchar_t*>(lParam));
+                skin.text = ArgumentText(reinterpret_cast<const wchar_t*>(lParam));
             } catch (...) {
-                return FALSE;
+                result = FALSE;
+                return true;
             }
             ::InvalidateRect(window, nullptr, FALSE);
             ::UpdateWindow(window);
-            return TRUE;  // the control's own text stays as it was
+            result = TRUE;  // the control's own text stays as it was
+            return true;
         case WM_GETTEXTLENGTH:
-            if (!skin->textMode) break;
-            return static_cast<LRESULT>(skin->text.size());
+            if (!skin.textMode) return false;
+            result = static_cast<LRESULT>(skin.text.size());
+            return true;
         case WM_GETTEXT:
-            if (!skin->textMode) break;
-            if (wParam == 0 || lParam == 0) return 0;
-            return CopyToBuffer(skin->text, reinterpret_cast<wchar_t*>(lParam), static_cast<int>(wParam));
-        case WM_PAINT: {
-            PaintScope paint(window);
-            PaintImage(window, *skin, paint.dc());
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            PaintImage(window, *skin, reinterpret_cast<HDC>(wParam));
-            return 0;
-        case WM_NCDESTROY:
-            comctl32::RemoveWindowSubclass(window, ImageProc, id);
-            delete skin;
-            break;
+            if (!skin.textMode) return false;
+            result = wParam == 0 || lParam == 0 ? 0
+                                                : CopyToBuffer(skin.text, reinterpret_cast<wchar_t*>(lParam),
+                                                               static_cast<int>(wParam));
+            return true;
+        default:
+            return false;
     }
-    return comctl32::DefSubclassProc(window, message, wParam, lParam);
 }
 
-}  // namespace
-}  // namespace tovrak::skin
+struct ImageSkinProcedure : PaintedSkin<ImageSkin> {
+    static void Paint(HWND window, const ImageSkin& skin, HDC dc) noexcept { PaintImage(window, skin, dc); }
+    static bool Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam, ImageSkin& skin,
+                       LRESULT& result) noexcept {
+        return HandleImageMessage(window, message, wParam, lParam, skin, result);
+    }
+};
 
-using namespace tovrak;
-using namespace tovrak::skin;
+ImageSkin* FindImageSkin(HWND control) noexcept {
+    return FindSkin<ImageSkin>(control, PaintedSubclassProc<ImageSkinProcedure>, kImageSubclassId);
+}
 
-extern "C" int32_t __stdcall SetIcon(HWND control, const wchar_t* iconPath, const wchar_t* backgroundPath,
-                                     int32_t offsetX, int32_t offsetY, int32_t dpi) noexcept {
+std::int32_t SetIconSkin(HWND control, const wchar_t* iconPath, const wchar_t* backgroundPath,
+                         std::int32_t offsetX, std::int32_t offsetY, std::int32_t dpi) noexcept {
     WideString icon, background;
     if (!CopyArguments(iconPath, backgroundPath, icon, background)) return 0;
     return ApplyImageSkin(control, std::move(icon), std::move(background), offsetX, offsetY, dpi) ? 1 : 0;
 }
 
-extern "C" int32_t __stdcall SetSurface(HWND control, const wchar_t* imagePath, int32_t dpi) noexcept {
-    return SetIcon(control, imagePath, imagePath, 0, 0, dpi);
+std::int32_t SetSurfaceSkin(HWND control, const wchar_t* imagePath, std::int32_t dpi) noexcept {
+    return SetIconSkin(control, imagePath, imagePath, 0, 0, dpi);
 }
 
-extern "C" int32_t __stdcall SetLabel(HWND control, const wchar_t* backgroundPath, int32_t offsetX,
-                                      int32_t offsetY, int32_t dpi, COLORREF textColor) noexcept {
-    if (!SetIcon(control, L"", backgroundPath, offsetX, offsetY, dpi)) return 0;
+std::int32_t SetLabelSkin(HWND control, const wchar_t* backgroundPath, std::int32_t offsetX,
+                          std::int32_t offsetY, std::int32_t dpi, COLORREF textColor) noexcept {
+    if (!SetIconSkin(control, L"", backgroundPath, offsetX, offsetY, dpi)) return 0;
     ImageSkin* skin = FindImageSkin(control);
     if (!skin) return 0;
     try {
@@ -230,4 +227,25 @@ extern "C" int32_t __stdcall SetLabel(HWND control, const wchar_t* backgroundPat
     skin->textMode = 1;
     skin->textColor = textColor;
     return 1;
+}
+
+}  // namespace
+}  // namespace tovrak::skin
+
+using tovrak::GuardExport;
+
+extern "C" int32_t TOVRAK_CALL SetIcon(HWND control, const wchar_t* iconPath, const wchar_t* backgroundPath,
+                                       int32_t offsetX, int32_t offsetY, int32_t dpi) noexcept {
+    return GuardExport<int32_t>(0, tovrak::skin::SetIconSkin, control, iconPath, backgroundPath, offsetX,
+                                offsetY, dpi);
+}
+
+extern "C" int32_t TOVRAK_CALL SetSurface(HWND control, const wchar_t* imagePath, int32_t dpi) noexcept {
+    return GuardExport<int32_t>(0, tovrak::skin::SetSurfaceSkin, control, imagePath, dpi);
+}
+
+extern "C" int32_t TOVRAK_CALL SetLabel(HWND control, const wchar_t* backgroundPath, int32_t offsetX,
+                                        int32_t offsetY, int32_t dpi, COLORREF textColor) noexcept {
+    return GuardExport<int32_t>(0, tovrak::skin::SetLabelSkin, control, backgroundPath, offsetX, offsetY, dpi,
+                                textColor);
 }

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <new>
 
+#include "common/export_guard.h"
 #include "skin/drawing.h"
+#include "skin/painted_subclass.h"
 #include "skin/skin.h"
 #include "tovrak/renderer.h"
 
@@ -39,37 +41,19 @@ void PaintUnfocused(HWND edit, const PathSkin& skin, HDC dc) noexcept {
     ::BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
 }
 
-LRESULT CALLBACK PathProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                          DWORD_PTR data) {
-    auto* skin = reinterpret_cast<PathSkin*>(data);
-    switch (message) {
-        case WM_SETFOCUS:
-        case WM_KILLFOCUS:
-            ::InvalidateRect(window, nullptr, TRUE);
-            break;
-        case WM_PAINT:
-            // With the focus the edit draws itself, with its caret, selection and scrolling.
-            if (::GetFocus() == window) break;
-            {
-                PaintScope paint(window);
-                PaintUnfocused(window, *skin, paint.dc());
-            }
-            return 0;
-        case WM_NCDESTROY:
-            comctl32::RemoveWindowSubclass(window, PathProc, id);
-            delete skin;
-            break;
+struct PathSkinProcedure : PaintedSkin<PathSkin> {
+    // With the focus the edit draws itself, with its caret, selection and scrolling.
+    static bool PaintsNow(HWND edit, const PathSkin&) noexcept { return ::GetFocus() != edit; }
+    static void Paint(HWND edit, const PathSkin& skin, HDC dc) noexcept { PaintUnfocused(edit, skin, dc); }
+    static bool Handle(HWND edit, UINT message, WPARAM, LPARAM, PathSkin&, LRESULT&) noexcept {
+        if (message == WM_SETFOCUS || message == WM_KILLFOCUS) ::InvalidateRect(edit, nullptr, TRUE);
+        return false;
     }
-    return comctl32::DefSubclassProc(window, message, wParam, lParam);
-}
+};
 
-}  // namespace
-}  // namespace tovrak::skin
+constexpr SUBCLASSPROC PathProc = PaintedSubclassProc<PathSkinProcedure>;
 
-using namespace tovrak;
-using namespace tovrak::skin;
-
-extern "C" int32_t __stdcall SetPath(HWND edit, COLORREF textColor, COLORREF backgroundColor) noexcept {
+std::int32_t ApplyPathSkin(HWND edit, COLORREF textColor, COLORREF backgroundColor) noexcept {
     if (!::IsWindow(edit)) return 0;
     if (!EnsureSkinGdiplus()) return 0;
     if (FindSkin<PathSkin>(edit, PathProc, kPathSubclassId)) return 1;
@@ -81,4 +65,11 @@ extern "C" int32_t __stdcall SetPath(HWND edit, COLORREF textColor, COLORREF bac
     }
     ::InvalidateRect(edit, nullptr, TRUE);
     return 1;
+}
+
+}  // namespace
+}  // namespace tovrak::skin
+
+extern "C" int32_t TOVRAK_CALL SetPath(HWND edit, COLORREF textColor, COLORREF backgroundColor) noexcept {
+    return tovrak::GuardExport<int32_t>(0, tovrak::skin::ApplyPathSkin, edit, textColor, backgroundColor);
 }

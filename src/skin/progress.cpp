@@ -9,6 +9,7 @@
 #include <new>
 
 #include "common/colours.h"
+#include "common/export_guard.h"
 #include "common/scaling.h"
 #include "skin/drawing.h"
 #include "skin/skin.h"
@@ -232,13 +233,10 @@ void PaintProgress(HDC dc, int width, int height, const ProgressState& state) no
     ::SetDIBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, height, shown.get(), &info, DIB_RGB_COLORS);
 }
 
-}  // namespace tovrak::skin
+namespace {
 
-using namespace tovrak;
-using namespace tovrak::skin;
-
-extern "C" HWND __stdcall CreateProgress(HWND parent, uint32_t dpi, COLORREF trackColor, COLORREF fillColor,
-                                         COLORREF highlightColor, COLORREF backgroundColor) noexcept {
+HWND CreateProgressWindow(HWND parent, std::uint32_t dpi, COLORREF trackColor, COLORREF fillColor,
+                          COLORREF highlightColor, COLORREF backgroundColor) noexcept {
     if (!::IsWindow(parent) || !IsSupportedDpi(dpi)) return nullptr;
     if (!EnsureSkinGdiplus()) return nullptr;
     if (!RegisterProgressClass()) return nullptr;
@@ -247,4 +245,13 @@ extern "C" HWND __stdcall CreateProgress(HWND parent, uint32_t dpi, COLORREF tra
     return ::CreateWindowExW(0, kProgressClassName, L"", WS_CHILD | WS_VISIBLE | WS_DISABLED, Scale(184, dpi),
                              Scale(339, dpi), Scale(333, dpi), Scale(9, dpi), parent, nullptr, libraryModule,
                              &creation);
+}
+
+}  // namespace
+}  // namespace tovrak::skin
+
+extern "C" HWND TOVRAK_CALL CreateProgress(HWND parent, uint32_t dpi, COLORREF trackColor, COLORREF fillColor,
+                                           COLORREF highlightColor, COLORREF backgroundColor) noexcept {
+    return tovrak::GuardExport<HWND>(nullptr, tovrak::skin::CreateProgressWindow, parent, dpi, trackColor,
+                                     fillColor, highlightColor, backgroundColor);
 }

@@ -4,20 +4,18 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/export_guard.h"
 #include "common/scaling.h"
 #include "tovrak/renderer.h"
 
-using namespace tovrak;
-
+namespace tovrak::skin {
 namespace {
 
 constexpr int kShellWidth = 700;
 constexpr uint32_t kMinimumHeight = 500;
 constexpr uint32_t kMaximumHeight = 1200;
 
-}  // namespace
-
-extern "C" int32_t __stdcall ResizeShell(HWND window, uint32_t dpi, uint32_t height) noexcept {
+std::int32_t ResizeShellWindow(HWND window, std::uint32_t dpi, std::uint32_t height) noexcept {
     if (!::IsWindow(window) || height < kMinimumHeight || height > kMaximumHeight || !IsSupportedDpi(dpi))
         return 0;
     int pixels = Scale(static_cast<int>(height), dpi);
@@ -33,4 +31,11 @@ extern "C" int32_t __stdcall ResizeShell(HWND window, uint32_t dpi, uint32_t hei
                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE)
                ? 1
                : 0;
+}
+
+}  // namespace
+}  // namespace tovrak::skin
+
+extern "C" int32_t TOVRAK_CALL ResizeShell(HWND window, uint32_t dpi, uint32_t height) noexcept {
+    return tovrak::GuardExport<int32_t>(0, tovrak::skin::ResizeShellWindow, window, dpi, height);
 }

@@ -13,6 +13,7 @@
 #include "common/export_guard.h"
 #include "common/scaling.h"
 #include "skin/drawing.h"
+#include "skin/painted_subclass.h"
 #include "skin/skin.h"
 #include "tovrak/renderer.h"
 
@@ -43,8 +44,6 @@ void GiveRegion(HWND window, UniqueRegion region) noexcept {
 
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                           DWORD_PTR data);
-LRESULT CALLBACK ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                               DWORD_PTR data);
 LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                            DWORD_PTR data);
 
@@ -133,27 +132,14 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 // Every subclass of the region lets go of its window on WM_NCDESTROY: a subclass that is still
-// installed when its window is gone leaves the subclassing records behind.
-LRESULT CALLBACK ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                               DWORD_PTR data) {
-    const auto* skin = reinterpret_cast<const ScrollSkin*>(data);
-    switch (message) {
-        case WM_NCDESTROY:
-            comctl32::RemoveWindowSubclass(window, ScrollBarProc, id);
-            break;
-        case WM_PAINT: {
-            PaintScope paint(window);
-            PaintScrollBar(window, *skin, paint.dc());
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            PaintScrollBar(window, *skin, reinterpret_cast<HDC>(wParam));
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-    }
-    return comctl32::DefSubclassProc(window, message, wParam, lParam);
-}
+// installed when its window is gone leaves the subclassing records behind. The record belongs to the
+// host's subclass, which destroys the bar before it frees the record.
+struct ScrollBarSkinProcedure : PaintedSkin<ScrollSkin> {
+    static void Paint(HWND bar, const ScrollSkin& skin, HDC dc) noexcept { PaintScrollBar(bar, skin, dc); }
+    static void Release(HWND, ScrollSkin*) noexcept {}
+};
+
+constexpr SUBCLASSPROC ScrollBarProc = PaintedSubclassProc<ScrollBarSkinProcedure>;
 
 // A child that takes the focus is scrolled into the band; for a child taller than the band its top wins.
 LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -211,13 +197,10 @@ void ScrollTo(ScrollSkin& skin, int requested) noexcept {
     ::RedrawWindow(skin.host, &band, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-}  // namespace tovrak::skin
+namespace {
 
-using namespace tovrak;
-using namespace tovrak::skin;
-
-extern "C" int32_t __stdcall ConfigureScroll(HWND host, HWND exclude, uint32_t dpi, int32_t contentHeight,
-                                             COLORREF trackColor, COLORREF thumbColor) noexcept {
+std::int32_t ApplyScrollSkin(HWND host, HWND exclude, std::uint32_t dpi, std::int32_t contentHeight,
+                             COLORREF trackColor, COLORREF thumbColor) {
     if (!::IsWindow(host) || !IsSupportedDpi(dpi)) return 0;
     if (auto* previous = FindSkin<ScrollSkin>(host, HostProc, kScrollHostSubclassId)) {
         comctl32::RemoveWindowSubclass(host, HostProc, kScrollHostSubclassId);
@@ -234,43 +217,50 @@ extern "C" int32_t __stdcall ConfigureScroll(HWND host, HWND exclude, uint32_t d
     if (client.bottom >= content || regionTop >= client.bottom) return 1;  // it fits, or there is no band
     if (!EnsureSkinGdiplus()) return 0;
 
-    return GuardExport<int32_t>(0, [&]() -> int32_t {
-        std::unique_ptr<ScrollSkin> skin(new (std::nothrow) ScrollSkin);
-        if (!skin) return 0;
-        skin->host = host;
-        skin->regionTop = regionTop;
-        skin->viewportBottom = client.bottom;
-        skin->contentHeight = content;
-        skin->dpi = static_cast<int>(dpi);
-        skin->trackColor = trackColor;
-        skin->thumbColor = thumbColor;
-        RecordChildren(*skin, exclude);
+    std::unique_ptr<ScrollSkin> skin(new (std::nothrow) ScrollSkin);
+    if (!skin) return 0;
+    skin->host = host;
+    skin->regionTop = regionTop;
+    skin->viewportBottom = client.bottom;
+    skin->contentHeight = content;
+    skin->dpi = static_cast<int>(dpi);
+    skin->trackColor = trackColor;
+    skin->thumbColor = thumbColor;
+    RecordChildren(*skin, exclude);
 
-        const int width = Scale(kScrollBarWidth, dpi);
-        skin->scrollBar = ::CreateWindowExW(
-            0, L"SCROLLBAR", L"展开内容", WS_CHILD | WS_VISIBLE | WS_TABSTOP | SBS_VERT, client.right - width,
-            regionTop, width, client.bottom - regionTop, host, nullptr, libraryModule, nullptr);
-        if (!skin->scrollBar || !comctl32::SetWindowSubclass(host, HostProc, kScrollHostSubclassId,
-                                                             reinterpret_cast<DWORD_PTR>(skin.get()))) {
-            ReleaseScrollSkin(skin.release(), true);
-            return 0;
-        }
-        ScrollSkin& installed = *skin.release();
-        const auto data = reinterpret_cast<DWORD_PTR>(&installed);
-        comctl32::SetWindowSubclass(installed.scrollBar, ScrollBarProc, kScrollBarSubclassId, data);
-        for (const ScrolledChild& entry : installed.children)
-            comctl32::SetWindowSubclass(entry.child, ChildProc, kScrollChildSubclassId, data);
+    const int width = Scale(kScrollBarWidth, dpi);
+    skin->scrollBar = ::CreateWindowExW(
+        0, L"SCROLLBAR", L"展开内容", WS_CHILD | WS_VISIBLE | WS_TABSTOP | SBS_VERT, client.right - width,
+        regionTop, width, client.bottom - regionTop, host, nullptr, libraryModule, nullptr);
+    if (!skin->scrollBar || !comctl32::SetWindowSubclass(host, HostProc, kScrollHostSubclassId,
+                                                         reinterpret_cast<DWORD_PTR>(skin.get()))) {
+        ReleaseScrollSkin(skin.release(), true);
+        return 0;
+    }
+    ScrollSkin& installed = *skin.release();
+    const auto data = reinterpret_cast<DWORD_PTR>(&installed);
+    comctl32::SetWindowSubclass(installed.scrollBar, ScrollBarProc, kScrollBarSubclassId, data);
+    for (const ScrolledChild& entry : installed.children)
+        comctl32::SetWindowSubclass(entry.child, ChildProc, kScrollChildSubclassId, data);
 
-        SCROLLINFO info{};
-        info.cbSize = sizeof(info);
-        info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-        info.nMin = 0;
-        info.nMax = installed.contentHeight - installed.regionTop - 1;
-        info.nPage = static_cast<UINT>(installed.viewportBottom - installed.regionTop);
-        info.nPos = 0;
-        ::SetScrollInfo(installed.scrollBar, SB_CTL, &info, TRUE);
-        ::SetWindowPos(installed.scrollBar, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        ScrollTo(installed, 0);
-        return 1;
-    });
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = 0;
+    info.nMax = installed.contentHeight - installed.regionTop - 1;
+    info.nPage = static_cast<UINT>(installed.viewportBottom - installed.regionTop);
+    info.nPos = 0;
+    ::SetScrollInfo(installed.scrollBar, SB_CTL, &info, TRUE);
+    ::SetWindowPos(installed.scrollBar, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ScrollTo(installed, 0);
+    return 1;
+}
+
+}  // namespace
+}  // namespace tovrak::skin
+
+extern "C" int32_t TOVRAK_CALL ConfigureScroll(HWND host, HWND exclude, uint32_t dpi, int32_t contentHeight,
+                                               COLORREF trackColor, COLORREF thumbColor) noexcept {
+    return tovrak::GuardExport<int32_t>(0, tovrak::skin::ApplyScrollSkin, host, exclude, dpi, contentHeight,
+                                        trackColor, thumbColor);
 }

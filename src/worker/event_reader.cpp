@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "common/export_guard.h"
 #include "common/wide_string.h"
 #include "shell/shell_context.h"
 #include "tovrak/renderer.h"
@@ -16,7 +17,7 @@ constexpr DWORD kReadBlockBytes = 8192;
 // waiting are read, so this never blocks.
 void DrainWaitingBytes(ShellContext& context) noexcept {
     DWORD waiting = 0;
-    ::PeekNamedPipe(context.eventPipe, nullptr, 0, nullptr, &waiting, nullptr);
+    ::PeekNamedPipe(context.eventPipe.get(), nullptr, 0, nullptr, &waiting, nullptr);
     if (waiting == 0) return;
     const DWORD wanted = waiting < kReadBlockBytes ? waiting : kReadBlockBytes;
 
@@ -30,7 +31,7 @@ void DrainWaitingBytes(ShellContext& context) noexcept {
     }
     std::uint8_t block[kReadBlockBytes];
     DWORD read = 0;
-    if (!::ReadFile(context.eventPipe, block, wanted, &read, nullptr)) return;
+    if (!::ReadFile(context.eventPipe.get(), block, wanted, &read, nullptr)) return;
     buffer.insert(buffer.end(), block, block + read);
 }
 
@@ -44,11 +45,7 @@ void CopyEventText(const wchar_t (&field)[kWorkerEventTextUnits], wchar_t* out, 
     if (out) CopyToBuffer(std::wstring_view(field), out, capacity);
 }
 
-}  // namespace
-}  // namespace tovrak
-
-extern "C" int32_t __stdcall ShellReadEvent(wchar_t* labelOut, wchar_t* textOut, int32_t capacity) noexcept {
-    using namespace tovrak;
+std::int32_t ReadEvent(wchar_t* labelOut, wchar_t* textOut, std::int32_t capacity) noexcept {
     ShellContext* context = g_shell;
     if (!context || !context->eventPipe || capacity <= 0) return 0;
 
@@ -67,20 +64,33 @@ extern "C" int32_t __stdcall ShellReadEvent(wchar_t* labelOut, wchar_t* textOut,
         // The bytes already buffered behind it can never be taken, so they go now; otherwise a whole
         // record among them would hold back the worker's exit for ever.
         context->exitOverride = ERROR_INVALID_DATA;
-        ::CloseHandle(context->eventPipe);
-        context->eventPipe = nullptr;
+        context->eventPipe.reset();
         std::vector<std::uint8_t>().swap(buffer);
         return 0;
     }
     CopyEventText(record.label, labelOut, capacity);
     CopyEventText(record.text, textOut, capacity);
-    return static_cast<int32_t>(record.type);
+    return static_cast<std::int32_t>(record.type);
 }
 
-extern "C" uint64_t __stdcall ShellEventTime(int32_t which) noexcept {
-    const tovrak::ShellContext* context = tovrak::g_shell;
+std::uint64_t EventTime(std::int32_t which) noexcept {
+    const ShellContext* context = g_shell;
     if (!context) return 0;
-    const tovrak::WorkerEvent& record = context->lastEvent;
+    const WorkerEvent& record = context->lastEvent;
     if (which == 0) return (std::uint64_t{record.systemTimeHigh} << 32) | record.systemTimeLow;
     return record.tickCount;
+}
+
+}  // namespace
+}  // namespace tovrak
+
+extern "C" int32_t TOVRAK_CALL ShellReadEvent(wchar_t* labelOut, wchar_t* textOut,
+                                              int32_t capacity) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
+    return tovrak::GuardExport<int32_t>(0, tovrak::ReadEvent, labelOut, textOut, capacity);
+}
+
+extern "C" uint64_t TOVRAK_CALL ShellEventTime(int32_t which) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
+    return tovrak::GuardExport<uint64_t>(0, tovrak::EventTime, which);
 }

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <cstdlib>
 
+#include "common/export_guard.h"
 #include "common/wide_string.h"
 #include "tovrak/renderer.h"
 #include "worker/worker_event.h"
@@ -22,11 +23,7 @@ void CopyEventText(std::wstring_view source, wchar_t (&destination)[kWorkerEvent
     source.copy(destination, count);
 }
 
-}  // namespace
-}  // namespace tovrak
-
-extern "C" int32_t __stdcall ShellEmit(uint32_t type, const wchar_t* label, const wchar_t* text) noexcept {
-    using namespace tovrak;
+std::int32_t Emit(std::uint32_t type, const wchar_t* label, const wchar_t* text) noexcept {
     const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
     if (output == nullptr || output == INVALID_HANDLE_VALUE) return 0;
     if (type < 1 || type > kLastWorkerEventType || ::GetFileType(output) != FILE_TYPE_PIPE) return 0;
@@ -58,4 +55,11 @@ extern "C" int32_t __stdcall ShellEmit(uint32_t type, const wchar_t* label, cons
     DWORD written = 0;
     const BOOL ok = ::WriteFile(output, &record, sizeof(record), &written, nullptr);
     return ok && written == sizeof(record) ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace tovrak
+
+extern "C" int32_t TOVRAK_CALL ShellEmit(uint32_t type, const wchar_t* label, const wchar_t* text) noexcept {
+    return tovrak::GuardExport<int32_t>(0, tovrak::Emit, type, label, text);
 }

@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "common/export_guard.h"
+#include "common/last_error.h"
 #include "common/unique_handle.h"
 #include "common/wide_string.h"
 #include "shell/shell_context.h"
@@ -17,6 +19,8 @@ constexpr DWORD kEventPipeBufferBytes = 0x4000;
 constexpr DWORD kTempPathUnits = 0x8000;
 constexpr DWORD kTerminationWaitMs = 5000;
 constexpr DWORD kWorkerCreationFlags = CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW;
+// ShellWorkerExit while the worker runs or while its output has not all been taken.
+constexpr std::int32_t kStillRunning = -1;
 
 // The step at which a start failed; the numbers are reported to the host and do not follow the order
 // in which the steps run.
@@ -44,11 +48,6 @@ struct StartOutcome {
 
 StartOutcome Failed(StartStage stage, DWORD error) noexcept {
     return {stage, error};
-}
-
-DWORD LastErrorOr(DWORD fallback) noexcept {
-    const DWORD error = ::GetLastError();
-    return error != ERROR_SUCCESS ? error : fallback;
 }
 
 // An initialised process-thread attribute list in a buffer of its own; deleted before the buffer goes.
@@ -86,10 +85,10 @@ StartOutcome LaunchWorker(ShellContext& context, const wchar_t* application,
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
 
     UniqueHandleKernel pipeWriteEnd;
-    if (!::CreatePipe(&context.eventPipe, pipeWriteEnd.put(), &inheritable, kEventPipeBufferBytes))
+    if (!::CreatePipe(context.eventPipe.put(), pipeWriteEnd.put(), &inheritable, kEventPipeBufferBytes))
         return Failed(StartStage::CreatePipe, ::GetLastError());
     // Only the worker may hold the write end, or the pipe would never break when the worker ends.
-    if (!::SetHandleInformation(context.eventPipe, HANDLE_FLAG_INHERIT, 0))
+    if (!::SetHandleInformation(context.eventPipe.get(), HANDLE_FLAG_INHERIT, 0))
         return Failed(StartStage::ProtectReadEnd, ::GetLastError());
 
     UniqueFile nul(::CreateFileW(L"\\\\.\\NUL", GENERIC_READ | GENERIC_WRITE,
@@ -133,11 +132,11 @@ StartOutcome LaunchWorker(ShellContext& context, const wchar_t* application,
     if (tempLength == 0) return Failed(StartStage::TempDirectory, LastErrorOr(ERROR_PATH_NOT_FOUND));
     if (tempLength >= kTempPathUnits) return Failed(StartStage::TempDirectory, ERROR_INSUFFICIENT_BUFFER);
 
-    context.workerJob = ::CreateJobObjectW(nullptr, nullptr);
+    context.workerJob.reset(::CreateJobObjectW(nullptr, nullptr));
     if (!context.workerJob) return Failed(StartStage::CreateJob, ::GetLastError());
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!::SetInformationJobObject(context.workerJob, JobObjectExtendedLimitInformation, &limits,
+    if (!::SetInformationJobObject(context.workerJob.get(), JobObjectExtendedLimitInformation, &limits,
                                    sizeof(limits)))
         return Failed(StartStage::SetJobLimits, ::GetLastError());
 
@@ -154,29 +153,24 @@ StartOutcome LaunchWorker(ShellContext& context, const wchar_t* application,
                           nullptr, tempDirectory.get(), &startup.StartupInfo, &created))
         return Failed(StartStage::CreateProcess, ::GetLastError());
     UniqueHandleKernel primaryThread(created.hThread);
-    context.workerProcess = created.hProcess;
+    context.workerProcess.reset(created.hProcess);
 
     // The worker is created suspended so that it cannot start a process of its own before it is in
     // the job; a worker that cannot be confined or resumed is ended at once.
     StartOutcome outcome;
-    if (!::AssignProcessToJobObject(context.workerJob, context.workerProcess))
+    if (!::AssignProcessToJobObject(context.workerJob.get(), context.workerProcess.get()))
         outcome = Failed(StartStage::AssignToJob, ::GetLastError());
     else if (::ResumeThread(primaryThread.get()) == static_cast<DWORD>(-1))
         outcome = Failed(StartStage::ResumeWorker, ::GetLastError());
     if (outcome.stage != StartStage::None) {
         if (outcome.error == ERROR_SUCCESS) outcome.error = ERROR_GEN_FAILURE;
-        ::TerminateProcess(context.workerProcess, outcome.error);
-        ::WaitForSingleObject(context.workerProcess, kTerminationWaitMs);
+        ::TerminateProcess(context.workerProcess.get(), outcome.error);
+        ::WaitForSingleObject(context.workerProcess.get(), kTerminationWaitMs);
     }
     return outcome;
 }
 
-}  // namespace
-}  // namespace tovrak
-
-extern "C" uint32_t __stdcall ShellStartWorker(const wchar_t* application,
-                                               const wchar_t* arguments) noexcept {
-    using namespace tovrak;
+std::uint32_t StartWorker(const wchar_t* application, const wchar_t* arguments) noexcept {
     ShellContext* context = g_shell;
     if (!context) return ERROR_INVALID_HANDLE;
 
@@ -203,28 +197,26 @@ extern "C" uint32_t __stdcall ShellStartWorker(const wchar_t* application,
     return outcome.error != ERROR_SUCCESS ? outcome.error : ERROR_GEN_FAILURE;
 }
 
-extern "C" uint32_t __stdcall ShellWorkerFailureStage() noexcept {
-    const tovrak::ShellContext* context = tovrak::g_shell;
+std::uint32_t WorkerFailureStage() noexcept {
+    const ShellContext* context = g_shell;
     return context ? context->failureStage : 0;
 }
 
-extern "C" int32_t __stdcall ShellWorkerExit() noexcept {
-    using namespace tovrak;
-    constexpr int32_t kStillRunning = -1;
+std::int32_t WorkerExit() noexcept {
     ShellContext* context = g_shell;
     if (!context || !context->workerProcess) return kStillRunning;
-    if (::WaitForSingleObject(context->workerProcess, 0) != WAIT_OBJECT_0) return kStillRunning;
+    if (::WaitForSingleObject(context->workerProcess.get(), 0) != WAIT_OBJECT_0) return kStillRunning;
 
     // The exit is reported only after the host has taken everything the worker wrote.
     if (context->eventPipe) {
         DWORD waiting = 0;
-        ::PeekNamedPipe(context->eventPipe, nullptr, 0, nullptr, &waiting, nullptr);
+        ::PeekNamedPipe(context->eventPipe.get(), nullptr, 0, nullptr, &waiting, nullptr);
         if (waiting != 0) return kStillRunning;
     }
     if (context->eventBuffer.size() >= sizeof(WorkerEvent)) return kStillRunning;
 
     DWORD exitCode = 1;
-    if (!::GetExitCodeProcess(context->workerProcess, &exitCode)) exitCode = 1;
+    if (!::GetExitCodeProcess(context->workerProcess.get(), &exitCode)) exitCode = 1;
     if (!context->eventBuffer.empty()) {
         // The worker ended in the middle of a record.
         context->exitOverride = ERROR_INVALID_DATA;
@@ -233,5 +225,25 @@ extern "C" int32_t __stdcall ShellWorkerExit() noexcept {
         exitCode = context->exitOverride;
     }
     ReleaseWorker(*context);
-    return static_cast<int32_t>(exitCode);
+    return static_cast<std::int32_t>(exitCode);
+}
+
+}  // namespace
+}  // namespace tovrak
+
+extern "C" uint32_t TOVRAK_CALL ShellStartWorker(const wchar_t* application,
+                                                 const wchar_t* arguments) noexcept {
+    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
+    return tovrak::GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::StartWorker, application,
+                                         arguments);
+}
+
+extern "C" uint32_t TOVRAK_CALL ShellWorkerFailureStage(void) noexcept {
+    if (!tovrak::OnHostThread()) return 0;
+    return tovrak::GuardExport<uint32_t>(0, tovrak::WorkerFailureStage);
+}
+
+extern "C" int32_t TOVRAK_CALL ShellWorkerExit(void) noexcept {
+    if (!tovrak::OnHostThread()) return -1;
+    return tovrak::GuardExport<int32_t>(tovrak::kStillRunning, tovrak::WorkerExit);
 }

@@ -67,15 +67,6 @@ bool MakeLink(const std::wstring& link, const std::wstring& target, DWORD flags)
 
 }  // namespace
 
-bool HandleReportsReparsePoint(const std::wstring& link) {
-    UniqueFile handle(::CreateFileW(link.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    FILE_BASIC_INFO basic{};
-    return handle && ::GetFileInformationByHandleEx(handle.get(), FileBasicInfo, &basic, sizeof(basic)) &&
-           (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target) {
     return MakeLink(link, target, SYMBOLIC_LINK_FLAG_DIRECTORY);
 }

@@ -9,10 +9,6 @@ namespace tovrak::test {
 // Makes `link` a symbolic link to the directory `target`; false when the platform cannot make one that
 // shows FILE_ATTRIBUTE_REPARSE_POINT.
 bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target);
-// Whether a handle opened on the link itself (FILE_FLAG_OPEN_REPARSE_POINT) reports
-// FILE_ATTRIBUTE_REPARSE_POINT in its basic information (GetFileInformationByHandleEx, FileBasicInfo),
-// as Windows does. Wine reports the attribute through GetFileAttributesW only.
-bool HandleReportsReparsePoint(const std::wstring& link);
 // Makes `link` a symbolic link to the file `target`; false when no such link can be made.
 bool MakeFileLink(const std::wstring& link, const std::wstring& target);
 // Creates an empty file whose name may be one Windows itself refuses or folds (case-sensitive

@@ -175,14 +175,16 @@ TEST(ManifestFile, IsUnusableWhenMissingEmptyOrADirectory) {
     ASSERT_TRUE(CreateDirectories(temp.Join(L"manifest-dir")));
     const std::wstring payload = temp.Join(L"payload");
     for (const wchar_t* manifest : {L"missing.txt", L"empty.txt", L"manifest-dir"}) {
-        EXPECT_EQ(VerifyPayloadIntegrity(payload.c_str(), temp.Join(manifest).c_str()), 1) << manifest;
+        EXPECT_EQ(VerifyPayloadIntegrity(payload.c_str(), temp.Join(manifest).c_str()),
+                  PayloadManifestUnusable)
+            << manifest;
         EXPECT_EQ(
             VerifyPayloadFileIntegrity(temp.Join(L"payload\\a").c_str(), temp.Join(manifest).c_str(), L"a"),
-            1)
+            PayloadManifestUnusable)
             << manifest;
     }
-    EXPECT_EQ(VerifyPayloadIntegrity(payload.c_str(), nullptr), 1);
-    EXPECT_EQ(VerifyPayloadIntegrity(payload.c_str(), L""), 1);
+    EXPECT_EQ(VerifyPayloadIntegrity(payload.c_str(), nullptr), PayloadManifestUnusable);
+    EXPECT_EQ(VerifyPayloadIntegrity(payload.c_str(), L""), PayloadManifestUnusable);
 
     // The largest size accepted is 32 MiB; one byte more makes the file unusable before it is parsed.
     std::string bytes;

@@ -51,7 +51,7 @@ TEST(ManifestWriter, WritesWhatTheVerifierAccepts) {
                                  ManifestLine(std::string(1 << 20, 'z'), "Sub/\xE6\x95\xB0\xE6\x8D\xAE.bin");
     EXPECT_EQ(ReadBytes(payload.manifest()), expected);
     EXPECT_NE(run.messages.find(".aid-prepared-receipt"), std::string::npos) << run.messages;
-    EXPECT_EQ(payload.Verify(), 0);
+    EXPECT_EQ(payload.Verify(), PayloadVerified);
 
     const WriterRun listed = RunWriter(L"--list-tolerated --verify " + Arguments(payload));
     EXPECT_EQ(listed.exitCode, 0u) << listed.messages;

@@ -26,36 +26,42 @@ TEST(PayloadVerification, ComparesTheTreeWithTheManifest) {
         std::function<void(Payload&)> change;  // runs after the standard files are listed and written
         int expected;
     } cases[] = {
-        {"identical", [](Payload&) {}, 0},
-        {"one byte changed", [](Payload& p) { p.AddUnlisted("bin/lib.dll", "librarz"); }, 3},
-        {"truncated", [](Payload& p) { p.AddUnlisted("bin/lib.dll", "librar"); }, 3},
-        {"grown", [](Payload& p) { p.AddUnlisted("bin/lib.dll", "library!"); }, 3},
-        {"empty file grown", [](Payload& p) { p.AddUnlisted("empty.txt", "x"); }, 3},
-        {"deleted", [](Payload& p) { ::DeleteFileW(p.FullPath("data/deep/x.dat").c_str()); }, 2},
+        {"identical", [](Payload&) {}, PayloadVerified},
+        {"one byte changed", [](Payload& p) { p.AddUnlisted("bin/lib.dll", "librarz"); },
+         PayloadContentMismatch},
+        {"truncated", [](Payload& p) { p.AddUnlisted("bin/lib.dll", "librar"); }, PayloadContentMismatch},
+        {"grown", [](Payload& p) { p.AddUnlisted("bin/lib.dll", "library!"); }, PayloadContentMismatch},
+        {"empty file grown", [](Payload& p) { p.AddUnlisted("empty.txt", "x"); }, PayloadContentMismatch},
+        {"deleted", [](Payload& p) { ::DeleteFileW(p.FullPath("data/deep/x.dat").c_str()); },
+         PayloadTreeMismatch},
         {"replaced by a directory",
          [](Payload& p) {
              ::DeleteFileW(p.FullPath("app.exe").c_str());
              p.AddDirectory("app.exe");
          },
          2},
-        {"unlisted at the top", [](Payload& p) { p.AddUnlisted("extra.txt", "e"); }, 2},
-        {"unlisted deep down", [](Payload& p) { p.AddUnlisted("data/deep/extra.txt", "e"); }, 2},
-        {"unlisted in an unlisted directory", [](Payload& p) { p.AddUnlisted("cache/extra.txt", "e"); }, 2},
+        {"unlisted at the top", [](Payload& p) { p.AddUnlisted("extra.txt", "e"); }, PayloadTreeMismatch},
+        {"unlisted deep down", [](Payload& p) { p.AddUnlisted("data/deep/extra.txt", "e"); },
+         PayloadTreeMismatch},
+        {"unlisted in an unlisted directory", [](Payload& p) { p.AddUnlisted("cache/extra.txt", "e"); },
+         PayloadTreeMismatch},
         {"tolerated files unlisted",
          [](Payload& p) {
              p.AddUnlisted(".aid-prepared-receipt", "r");
              p.AddUnlisted("INSTALLER-legacy-channel.json", "{}");
          },
          0},
-        {"tolerated files listed", [](Payload& p) { p.Add(".aid-prepared-receipt", "r"); }, 0},
+        {"tolerated files listed", [](Payload& p) { p.Add(".aid-prepared-receipt", "r"); }, PayloadVerified},
         {"tolerated file listed and changed",
          [](Payload& p) {
              p.Add("installer-legacy-channel.json", "{}");
              p.AddUnlisted("installer-legacy-channel.json", "{ }");
          },
          3},
-        {"receipt as a directory", [](Payload& p) { p.AddDirectory(".aid-prepared-receipt"); }, 2},
-        {"channel as a directory", [](Payload& p) { p.AddDirectory("installer-legacy-channel.json"); }, 2},
+        {"receipt as a directory", [](Payload& p) { p.AddDirectory(".aid-prepared-receipt"); },
+         PayloadTreeMismatch},
+        {"channel as a directory", [](Payload& p) { p.AddDirectory("installer-legacy-channel.json"); },
+         PayloadTreeMismatch},
         {"tolerated name one level down", [](Payload& p) { p.AddUnlisted("bin/.aid-prepared-receipt", "r"); },
          2},
     };
@@ -73,21 +79,22 @@ TEST(PayloadVerification, RejectsAnInvalidManifestBeforeLookingAtTheTree) {
     AddStandardFiles(payload);
     payload.WriteManifest("AID_PAYLOAD_SHA256\n" + ManifestLine("application", "app.exe") +
                           ManifestLine("x", "bin/../x.dat"));
-    EXPECT_EQ(payload.Verify(), 1);
-    EXPECT_EQ(VerifyPayloadIntegrity(L"\\\\?\\C:\\nowhere", payload.manifest().c_str()), 1);
+    EXPECT_EQ(payload.Verify(), PayloadManifestUnusable);
+    EXPECT_EQ(VerifyPayloadIntegrity(L"\\\\?\\C:\\nowhere", payload.manifest().c_str()),
+              PayloadManifestUnusable);
 }
 
 TEST(PayloadVerification, RejectsAnEmptyPayloadEvenWithAValidManifest) {
     Payload payload;
     payload.WriteManifest("AID_PAYLOAD_SHA256\n" + ManifestLine("a", "a.txt"));
-    EXPECT_EQ(payload.Verify(), 2);
+    EXPECT_EQ(payload.Verify(), PayloadTreeMismatch);
 }
 
 TEST(PayloadVerification, MatchesNamesInAnyLetterCase) {
     Payload payload;
     payload.AddUnlisted("bin/app.exe", "application");
     payload.WriteManifest("AID_PAYLOAD_SHA256\n" + ManifestLine("application", "Bin/App.EXE"));
-    EXPECT_EQ(payload.Verify(), 0);
+    EXPECT_EQ(payload.Verify(), PayloadVerified);
 }
 
 TEST(PayloadVerification, RejectsTwoNamesOnDiskThatFoldToOneEntry) {
@@ -96,7 +103,7 @@ TEST(PayloadVerification, RejectsTwoNamesOnDiskThatFoldToOneEntry) {
     payload.WriteManifest();
     if (!MakeFileOnUnixSide(payload.FullPath("A.txt")))
         GTEST_SKIP() << "the platform cannot make a case-sensitive directory";
-    EXPECT_EQ(payload.Verify(), 2);
+    EXPECT_EQ(payload.Verify(), PayloadTreeMismatch);
 }
 
 TEST(PayloadVerification, AcceptsOnlyDriveLetterPaths) {
@@ -116,14 +123,14 @@ TEST(PayloadVerification, AcceptsOnlyDriveLetterPaths) {
         const wchar_t* path;
         int expected;
     } cases[] = {
-        {slashes.c_str(), 0},
-        {withDots.c_str(), 0},
-        {longForm.c_str(), 2},
-        {unc.c_str(), 2},
-        {noSeparator.c_str(), 2},
-        {L"payload", 2},
-        {L"C:", 2},
-        {nullptr, 2},
+        {slashes.c_str(), PayloadVerified},
+        {withDots.c_str(), PayloadVerified},
+        {longForm.c_str(), PayloadTreeMismatch},
+        {unc.c_str(), PayloadTreeMismatch},
+        {noSeparator.c_str(), PayloadTreeMismatch},
+        {L"payload", PayloadTreeMismatch},
+        {L"C:", PayloadTreeMismatch},
+        {nullptr, PayloadTreeMismatch},
     };
     for (const auto& c : cases)
         EXPECT_EQ(VerifyPayloadIntegrity(c.path, payload.manifest().c_str()), c.expected)
@@ -137,9 +144,9 @@ TEST(PayloadVerification, EntersSixtyThreeLevelsAndNoMore) {
         deepest += "/d";
     payload.Add(deepest + "/file.txt", "bottom");
     payload.WriteManifest();
-    EXPECT_EQ(payload.Verify(), 0);
+    EXPECT_EQ(payload.Verify(), PayloadVerified);
     payload.AddDirectory(deepest + "/d");
-    EXPECT_EQ(payload.Verify(), 2);
+    EXPECT_EQ(payload.Verify(), PayloadTreeMismatch);
 }
 
 TEST(PayloadVerification, RejectsALinkInTheTree) {
@@ -150,7 +157,7 @@ TEST(PayloadVerification, RejectsALinkInTheTree) {
     if (!MakeDirectoryLink(payload.FullPath("data/link"), payload.temp().Join(L"elsewhere")))
         GTEST_SKIP()
             << "the platform cannot make a directory symbolic link that carries the reparse-point attribute";
-    EXPECT_EQ(payload.Verify(), 2);
+    EXPECT_EQ(payload.Verify(), PayloadTreeMismatch);
 }
 
 TEST(PayloadVerification, RejectsALinkedFile) {
@@ -160,7 +167,7 @@ TEST(PayloadVerification, RejectsALinkedFile) {
     ASSERT_TRUE(WriteBytes(payload.temp().Join(L"target.txt"), "b"));
     if (!MakeFileLink(payload.FullPath("b.txt"), payload.temp().Join(L"target.txt")))
         GTEST_SKIP() << "the platform shows no reparse-point attribute on a file symbolic link";
-    EXPECT_EQ(payload.Verify(), 2);
+    EXPECT_EQ(payload.Verify(), PayloadTreeMismatch);
 }
 
 TEST(PayloadVerification, RejectsAPayloadReachedThroughALinkedAncestor) {
@@ -170,11 +177,8 @@ TEST(PayloadVerification, RejectsAPayloadReachedThroughALinkedAncestor) {
     const std::wstring link = payload.temp().Join(L"linked");
     if (!MakeDirectoryLink(link, payload.temp().path()))
         GTEST_SKIP() << "the platform cannot make a directory symbolic link";
-    // Whether the verifier can see the link at all is a fact of the platform, asked of the link itself.
-    if (!HandleReportsReparsePoint(link))
-        GTEST_SKIP() << "the platform does not report FILE_ATTRIBUTE_REPARSE_POINT of a directory link "
-                        "through GetFileInformationByHandleEx(FileBasicInfo) on a handle of the link";
-    EXPECT_EQ(VerifyPayloadIntegrity((link + L"\\payload").c_str(), payload.manifest().c_str()), 2);
+    EXPECT_EQ(VerifyPayloadIntegrity((link + L"\\payload").c_str(), payload.manifest().c_str()),
+              PayloadTreeMismatch);
 }
 
 // The root of a drive has a backslash of its own; the tree below it must still be found.
@@ -184,11 +188,12 @@ TEST(PayloadVerification, VerifiesAPayloadAtTheRootOfADrive) {
     payload.WriteManifest();
     const MappedDrive drive(payload.directory());
     if (drive.root().empty()) GTEST_SKIP() << "the platform cannot map a directory to a drive letter";
-    EXPECT_EQ(VerifyPayloadIntegrity(drive.root().c_str(), payload.manifest().c_str()), 0);
+    EXPECT_EQ(VerifyPayloadIntegrity(drive.root().c_str(), payload.manifest().c_str()), PayloadVerified);
     EXPECT_EQ(VerifyPayloadFileIntegrity((drive.root() + L"app.exe").c_str(), payload.manifest().c_str(),
                                          L"app.exe"),
-              0);
-    EXPECT_EQ(VerifyPayloadFileIntegrity(drive.root().c_str(), payload.manifest().c_str(), L"app.exe"), 2);
+              PayloadVerified);
+    EXPECT_EQ(VerifyPayloadFileIntegrity(drive.root().c_str(), payload.manifest().c_str(), L"app.exe"),
+              PayloadTreeMismatch);
 }
 
 // While a large file is hashed, the payload directory, the directory being walked and their ancestors
@@ -242,13 +247,13 @@ TEST(PayloadVerification, LeavesNoHandleOrHeapBlockBehind) {
         EXPECT_LE(after.heapBlocks, before.heapBlocks + 2);
     };
     expectFlat([&] {
-        EXPECT_EQ(payload.Verify(), 0);
+        EXPECT_EQ(payload.Verify(), PayloadVerified);
         EXPECT_EQ(VerifyPayloadFileIntegrity(payload.FullPath("bin/lib.dll").c_str(),
                                              payload.manifest().c_str(), L"bin/lib.dll"),
-                  0);
+                  PayloadVerified);
     });
     payload.AddUnlisted("data/deep/x.dat", "y");
-    expectFlat([&] { EXPECT_EQ(payload.Verify(), 3); });
+    expectFlat([&] { EXPECT_EQ(payload.Verify(), PayloadContentMismatch); });
 }
 
 }  // namespace

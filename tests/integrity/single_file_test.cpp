@@ -14,7 +14,7 @@ TEST(SingleFileVerification, RejectsAListedPathWhenAnotherLineIsInvalid) {
                           ManifestLine("x", "bin/CON"));
     EXPECT_EQ(VerifyPayloadFileIntegrity(payload.FullPath("bin/app.exe").c_str(), payload.manifest().c_str(),
                                          L"bin/app.exe"),
-              1);
+              PayloadManifestUnusable);
 }
 
 TEST(SingleFileVerification, ComparesTheNamedFileWithTheNamedEntry) {
@@ -35,25 +35,26 @@ TEST(SingleFileVerification, ComparesTheNamedFileWithTheNamedEntry) {
         const wchar_t* relativePath;
         int expected;
     } cases[] = {
-        {app, L"bin/app.exe", 0},
-        {app, L"BIN/App.EXE", 0},
-        {slashes, L"bin/app.exe", 0},
-        {app, L"bin\\app.exe", 1},
-        {app, L"bin/other.exe", 1},
-        {app, L"/bin/app.exe", 1},
-        {app, L"", 1},
-        {app, nullptr, 1},
-        {app, L"bin/\xD800.exe", 1},  // an unpaired surrogate has no UTF-8 form
-        {app, L"readme.txt", 3},      // nothing relates the file to the key: app.exe is not the listed readme
-        {payload.FullPath("bin/longer.dll"), L"bin/longer.dll", 3},
-        {payload.FullPath("bin/missing.exe"), L"bin/app.exe", 2},
-        {payload.FullPath("missing/app.exe"), L"bin/app.exe", 2},
-        {payload.FullPath("bin/folder"), L"bin/app.exe", 2},
-        {unc, L"bin/app.exe", 2},
-        {L"\\\\?\\" + app, L"bin/app.exe", 2},
-        {L"C:\\", L"bin/app.exe", 2},
-        {L"C:", L"bin/app.exe", 2},
-        {L"bin\\app.exe", L"bin/app.exe", 2},
+        {app, L"bin/app.exe", PayloadVerified},
+        {app, L"BIN/App.EXE", PayloadVerified},
+        {slashes, L"bin/app.exe", PayloadVerified},
+        {app, L"bin\\app.exe", PayloadManifestUnusable},
+        {app, L"bin/other.exe", PayloadManifestUnusable},
+        {app, L"/bin/app.exe", PayloadManifestUnusable},
+        {app, L"", PayloadManifestUnusable},
+        {app, nullptr, PayloadManifestUnusable},
+        {app, L"bin/\xD800.exe", PayloadManifestUnusable},  // an unpaired surrogate has no UTF-8 form
+        {app, L"readme.txt",
+         PayloadContentMismatch},  // nothing relates the file to the key: app.exe is not the listed readme
+        {payload.FullPath("bin/longer.dll"), L"bin/longer.dll", PayloadContentMismatch},
+        {payload.FullPath("bin/missing.exe"), L"bin/app.exe", PayloadTreeMismatch},
+        {payload.FullPath("missing/app.exe"), L"bin/app.exe", PayloadTreeMismatch},
+        {payload.FullPath("bin/folder"), L"bin/app.exe", PayloadTreeMismatch},
+        {unc, L"bin/app.exe", PayloadTreeMismatch},
+        {L"\\\\?\\" + app, L"bin/app.exe", PayloadTreeMismatch},
+        {L"C:\\", L"bin/app.exe", PayloadTreeMismatch},
+        {L"C:", L"bin/app.exe", PayloadTreeMismatch},
+        {L"bin\\app.exe", L"bin/app.exe", PayloadTreeMismatch},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(VerifyPayloadFileIntegrity(c.filePath.c_str(), payload.manifest().c_str(), c.relativePath),

@@ -2,7 +2,8 @@
 # The package as a vendor ships it: the installed and the zipped DLL are stripped, carry the hardening
 # flags and a time stamp derived from their contents (a reproducible build), and name in their debug
 # directory the PDB beside them, whose GUID and age match and which names the library's routines with
-# their source lines, as a debugger reading a crash dump needs them.
+# their source lines, as a debugger reading a crash dump needs them; the ZIP also holds the import
+# library for Visual Studio, the C header and the NSIS macros.
 #   check_release_files.sh <build folder> <folder of the LLVM tools>
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -86,6 +87,11 @@ mkdir "$scratch/zip"
 package=$(ls -d "$scratch"/zip/TovrakRenderer-*-win??)
 check_pair "$package/bin/TovrakRenderer.dll" "$package/bin/TovrakRenderer.pdb" "$(basename "$zip")"
 [ -f "$package/lib/TovrakRenderer.lib" ] || fail "$(basename "$zip"): no lib/TovrakRenderer.lib"
+# An NSIS author takes the macros from the package, beside the C header.
+for header in renderer.h TovrakRenderer.nsh; do
+  cmp -s "$(dirname "$0")/../../include/tovrak/$header" "$package/include/tovrak/$header" ||
+    fail "$(basename "$zip"): include/tovrak/$header is missing or differs"
+done
 echo "$(basename "$zip"): bin/TovrakRenderer.dll $(stat -c %s "$package/bin/TovrakRenderer.dll") bytes," \
   "bin/TovrakRenderer.pdb $(stat -c %s "$package/bin/TovrakRenderer.pdb") bytes," \
   "lib/TovrakRenderer.lib $(stat -c %s "$package/lib/TovrakRenderer.lib") bytes"

@@ -29,12 +29,12 @@ struct Channel {
 };
 
 const Channel kChannels[] = {
-    {"ready", ShellListenReady, kReadyPrefix, [](const ShellContext& c) { return c.readyListener.pipe; },
-     false, 0, 30000},
+    {"ready", ShellListenReady, kReadyPrefix,
+     [](const ShellContext& c) { return c.readyListener.pipe.get(); }, false, 0, 30000},
     {"surface ready", ShellListenSurfaceReady, kSurfaceReadyPrefix,
-     [](const ShellContext& c) { return c.surfaceReadyListener.pipe; }, false, 0, 30000},
+     [](const ShellContext& c) { return c.surfaceReadyListener.pipe.get(); }, false, 0, 30000},
     {"launch status", ShellListenLaunchStatus, kStatusPrefix,
-     [](const ShellContext& c) { return c.launchStatusListener.pipe; }, true, 4, 1000},
+     [](const ShellContext& c) { return c.launchStatusListener.pipe.get(); }, true, 4, 1000},
 };
 
 // FILE_PIPE_LOCAL_INFORMATION, which winternl.h leaves out.

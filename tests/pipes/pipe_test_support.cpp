@@ -5,9 +5,9 @@
 namespace tovrak::test {
 
 ShellContextScope::~ShellContextScope() {
-    ResetListener(context_->readyListener);
-    ResetListener(context_->surfaceReadyListener);
-    ResetLaunchStatusListener(context_->launchStatusListener);
+    context_->readyListener.Reset();
+    context_->surfaceReadyListener.Reset();
+    context_->launchStatusListener.Reset();
     g_shell = nullptr;
     FreeShellContext(context_);
 }
@@ -32,7 +32,8 @@ ChildProcess StartPipeClient(const std::wstring& program, const std::wstring& na
 }
 
 bool ClientWaiting(const PipeListener& listener, DWORD timeoutMs) {
-    return listener.connectEvent && ::WaitForSingleObject(listener.connectEvent, timeoutMs) == WAIT_OBJECT_0;
+    return listener.connectEvent &&
+           ::WaitForSingleObject(listener.connectEvent.get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 }  // namespace tovrak::test

@@ -109,6 +109,38 @@ TEST(ReadyPipes, AcceptTheExpectedApplicationOnceByAnyFormOfItsPath) {
     ::SetCurrentDirectoryW(previousDirectory);
 }
 
+// A copy of the client under a path that only resembles the expected one is another executable: each
+// look-alike is one that a careless comparison of the two paths would let through.
+TEST(ReadyPipes, TurnAwayExecutablesWhosePathsOnlyResembleTheExpectedOne) {
+    ShellContextScope scope;
+    TempDirectory temp;
+    const std::wstring program = ProgramPath(L"pipe_client.exe"),
+                       expected = temp.Join(L"app\\pipe_client.exe");
+    const std::wstring lookAlikes[] = {
+        temp.Join(L"app\\pipe_client.exe.evil.exe"),  // begins with the expected path
+        temp.Join(L"app\\pipe_clien"),                // the expected path begins with it
+        temp.Join(L"other\\app\\pipe_client.exe"),    // ends with the expected folder and name
+        temp.Join(L"app-evil\\pipe_client.exe"),      // a sibling folder named like the expected one
+    };
+    for (const std::wstring& path : {expected, lookAlikes[0], lookAlikes[1], lookAlikes[2], lookAlikes[3]}) {
+        ASSERT_TRUE(CreateDirectories(path.substr(0, path.find_last_of(L'\\'))));
+        ASSERT_TRUE(::CopyFileW(program.c_str(), path.c_str(), FALSE));
+    }
+
+    const std::wstring id = NewPipeId(), name = PipeName(kReadyPrefix, id);
+    ASSERT_EQ(ShellListenReady(id.c_str(), expected.c_str()), 0u);
+    for (const std::wstring& lookAlike : lookAlikes) {
+        SCOPED_TRACE(std::string(lookAlike.begin(), lookAlike.end()));
+        ChildProcess wrong = StartPipeClient(lookAlike, name, L"--hold 20000");
+        ASSERT_TRUE(wrong.handle());
+        ASSERT_TRUE(ClientWaiting(scope.context().readyListener, 15000));
+        EXPECT_EQ(ShellPollReady(), 0u);
+        EXPECT_FALSE(ClientWaiting(scope.context().readyListener));
+    }
+    ChildProcess right = StartPipeClient(expected, name, L"--hold 20000");
+    EXPECT_EQ(PollUntilReported(kChannels[0]), 1u);
+}
+
 TEST(ReadyPipes, TurnAnotherExecutableAwayAndKeepListening) {
     ShellContextScope scope;
     TempDirectory temp;
@@ -136,7 +168,7 @@ TEST(ReadyPipes, NameThePipeWithTheIdentifierInItsOwnLetterCase) {
     // Pipe names compare without case; only the name the server end holds shows it.
     std::vector<std::uint8_t> buffer(sizeof(FILE_NAME_INFO) + 512 * sizeof(wchar_t));
     auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
-    if (!::GetFileInformationByHandleEx(scope.context().readyListener.pipe, FileNameInfo, info,
+    if (!::GetFileInformationByHandleEx(scope.context().readyListener.pipe.get(), FileNameInfo, info,
                                         static_cast<DWORD>(buffer.size())))
         GTEST_SKIP() << "GetFileInformationByHandleEx(FileNameInfo) does not name a pipe here";
     EXPECT_EQ(std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t)),
@@ -182,10 +214,10 @@ TEST(ReadyPipes, CancelTakesDownAnActiveListenerAndOnlyThatOne) {
             ASSERT_TRUE(client);
             ASSERT_TRUE(ClientWaiting(listener, 5000));
         }
-        const HANDLE pipe = listener.pipe, event = listener.connectEvent;
+        const HANDLE pipe = listener.pipe.get(), event = listener.connectEvent.get();
 
         c.cancel();
-        EXPECT_EQ(listener.pipe, nullptr);
+        EXPECT_FALSE(listener.pipe);
         EXPECT_FALSE(HandleIsOpen(pipe));
         EXPECT_FALSE(HandleIsOpen(event));
         EXPECT_EQ(c.cancelled.poll(), 6u);

@@ -44,11 +44,11 @@ TEST(ShellClose, TakesDownActiveListenersAndAllowsListeningAgain) {
         UniqueFile readyClient = OpenPipe(names[0]), statusClient = OpenPipe(names[2]);
         ASSERT_TRUE(readyClient && statusClient);
         ASSERT_EQ(ShellPollLaunchStatus(), 0);
-        ASSERT_EQ(g_shell->launchStatusListener.reading, 1);
+        ASSERT_TRUE(g_shell->launchStatusListener.reading);
         const HANDLE handles[] = {
-            g_shell->readyListener.pipe,        g_shell->readyListener.connectEvent,
-            g_shell->surfaceReadyListener.pipe, g_shell->surfaceReadyListener.connectEvent,
-            g_shell->launchStatusListener.pipe, g_shell->launchStatusListener.connectEvent};
+            g_shell->readyListener.pipe.get(),        g_shell->readyListener.connectEvent.get(),
+            g_shell->surfaceReadyListener.pipe.get(), g_shell->surfaceReadyListener.connectEvent.get(),
+            g_shell->launchStatusListener.pipe.get(), g_shell->launchStatusListener.connectEvent.get()};
 
         ::ShellClose();
         for (HANDLE handle : handles)

@@ -17,7 +17,8 @@ TEST(CloseOwnedProcesses, PoliteModeClosesTheWindowsOfOwnedProcessesOnly) {
     for (const ChildProcess* process : {&windowed, &stubborn, &sibling})
         ASSERT_TRUE(process->id() && WaitForTopLevelWindow(process->id(), 20000));
     // A watched process that lives (this one) does not hold the operation back.
-    EXPECT_EQ(CloseOwnedProcesses(root.Join(L"Tool").c_str(), 0, 0, ::GetCurrentProcessId(), 0, 0, 200), 0u);
+    EXPECT_EQ(CloseOwnedProcesses(root.Join(L"Tool").c_str(), 0, 0, ::GetCurrentProcessId(), 0, 0, 200),
+              CloseOwnedProcessesDone);
     EXPECT_EQ(windowed.Wait(20000), kClosedByMessageExitCode);
     EXPECT_EQ(stubborn.Wait(0), STILL_ACTIVE) << "a process may refuse a polite request";
     EXPECT_EQ(sibling.Wait(0), STILL_ACTIVE) << "Tool2 is not below Tool";
@@ -34,14 +35,13 @@ TEST(CloseOwnedProcesses, TerminatesMoreProcessesThanOneWaitCanHold) {
         ASSERT_NE(owned.back().id(), 0u) << i;
     }
     const std::wstring directory = root.Join(L"Tool");
-    EXPECT_EQ(WaitOwnedProcessesExit(directory.c_str(), nullptr, 0, 0, 0, 0), 0);
-    EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, 0, 0, 0, 10000), 0u);
+    EXPECT_EQ(WaitOwnedProcessesExit(directory.c_str(), nullptr, 0, 0, 0, 0), OwnedProcessesRunning);
+    EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, 0, 0, 0, 10000), CloseOwnedProcessesDone);
     for (ChildProcess& process : owned)
         EXPECT_EQ(process.Wait(10000), 1u) << process.id();
     EXPECT_EQ(sibling.Wait(0), STILL_ACTIVE);
-    EXPECT_EQ(WaitOwnedProcessesExit(directory.c_str(), nullptr, 0, 0, 0, 10000), 1);
-    EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, 0, 0, 0, 0),
-              static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(WaitOwnedProcessesExit(directory.c_str(), nullptr, 0, 0, 0, 10000), OwnedProcessesNoneRunning);
+    EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, 0, 0, 0, 0), CloseOwnedProcessesNoneRunning);
 }
 
 TEST(CloseOwnedProcesses, GivesUpWhenAWatchedProcessHasEnded) {
@@ -58,13 +58,13 @@ TEST(CloseOwnedProcesses, GivesUpWhenAWatchedProcessHasEnded) {
         int32_t skipInitialWatch;
         uint32_t expected;
     } cases[] = {
-        {"watched process ended", 1, 0, gone, 0, 0, ERROR_TIMEOUT},
-        {"watched process ended, polite", 0, 0, gone, 0, 0, ERROR_TIMEOUT},
-        {"initially watched process ended", 1, 0, 0, gone, 0, ERROR_TIMEOUT},
-        {"initial watch skipped (polite, no window)", 0, 0, self, gone, 1, 0},
-        {"owned process excluded", 1, owned.id(), 0, 0, 0, ERROR_FILE_NOT_FOUND},
-        {"owned process watched", 1, 0, owned.id(), 0, 0, ERROR_FILE_NOT_FOUND},
-        {"owned process initially watched", 1, 0, 0, owned.id(), 0, ERROR_FILE_NOT_FOUND},
+        {"watched process ended", 1, 0, gone, 0, 0, CloseOwnedProcessesWatchEnded},
+        {"watched process ended, polite", 0, 0, gone, 0, 0, CloseOwnedProcessesWatchEnded},
+        {"initially watched process ended", 1, 0, 0, gone, 0, CloseOwnedProcessesWatchEnded},
+        {"initial watch skipped (polite, no window)", 0, 0, self, gone, 1, CloseOwnedProcessesDone},
+        {"owned process excluded", 1, owned.id(), 0, 0, 0, CloseOwnedProcessesNoneRunning},
+        {"owned process watched", 1, 0, owned.id(), 0, 0, CloseOwnedProcessesNoneRunning},
+        {"owned process initially watched", 1, 0, 0, owned.id(), 0, CloseOwnedProcessesNoneRunning},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CloseOwnedProcesses(root.Join(L"Tool").c_str(), c.terminate, c.excludePid, c.watchPid,
@@ -97,7 +97,7 @@ TEST(CloseOwnedProcesses, PoliteModeClosesMoreProcessesThanOneWaitCanHold) {
     for (const ChildProcess& process : owned)
         ASSERT_TRUE(WaitForTopLevelWindow(process.id(), 20000)) << process.id();
     const ULONGLONG before = ::GetTickCount64();
-    EXPECT_EQ(CloseOwnedProcesses(root.Join(L"Tool").c_str(), 0, 0, 0, 0, 0, 60000), 0u);
+    EXPECT_EQ(CloseOwnedProcesses(root.Join(L"Tool").c_str(), 0, 0, 0, 0, 0, 60000), CloseOwnedProcessesDone);
     EXPECT_LT(::GetTickCount64() - before, 60000u) << "the wait ends with the processes, not the budget";
     for (ChildProcess& process : owned)
         EXPECT_EQ(process.Wait(20000), kClosedByMessageExitCode) << process.id();
@@ -111,7 +111,7 @@ TEST(CloseOwnedProcesses, WaitsForTheProcessesUpToTheBudgetAndNoLonger) {
     for (const DWORD budget : {0u, 700u, 1500u}) {
         SCOPED_TRACE(::testing::Message() << "polite, budget " << budget << " ms");
         const ULONGLONG before = ::GetTickCount64();
-        EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 0, 0, 0, 0, 0, budget), 0u);
+        EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 0, 0, 0, 0, 0, budget), CloseOwnedProcessesDone);
         const ULONGLONG spent = ::GetTickCount64() - before;
         // A refused request leaves the whole budget to wait, and not much more.
         EXPECT_GE(spent + 20, budget);
@@ -120,7 +120,7 @@ TEST(CloseOwnedProcesses, WaitsForTheProcessesUpToTheBudgetAndNoLonger) {
     }
     // A terminated process ends the wait at once, long before the budget.
     const ULONGLONG before = ::GetTickCount64();
-    EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, 0, 0, 0, 30000), 0u);
+    EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, 0, 0, 0, 30000), CloseOwnedProcessesDone);
     EXPECT_LT(::GetTickCount64() - before, 10000u);
     EXPECT_EQ(stubborn.Wait(0), 1u);
 }

@@ -19,8 +19,9 @@ TEST(FindOwnedProcesses, CountsOnlyRunningProcessesBelowTheDirectory) {
     ChildProcess neighbour = root.Start(L"Tool.exe");
     ChildProcess ended = root.StartEnded(L"Tool\\ended.exe");  // ended, though still open here
     ASSERT_TRUE(sibling.id() && neighbour.id() && ended.id());
-    EXPECT_EQ(Find(root.path()), 0) << "the siblings run below the root";
-    EXPECT_EQ(Find(root.Join(L"Tool")), 1) << "Tool2 and Tool.exe only share the name's beginning";
+    EXPECT_EQ(Find(root.path()), OwnedProcessesRunning) << "the siblings run below the root";
+    EXPECT_EQ(Find(root.Join(L"Tool")), OwnedProcessesNoneRunning)
+        << "Tool2 and Tool.exe only share the name's beginning";
 
     ChildProcess owned = root.Start(L"Tool\\bin\\a.exe");
     ASSERT_NE(owned.id(), 0u);
@@ -28,8 +29,9 @@ TEST(FindOwnedProcesses, CountsOnlyRunningProcessesBelowTheDirectory) {
     for (wchar_t& c : shouted)
         c = static_cast<wchar_t>(std::towupper(c));
     for (const std::wstring& directory : {root.Join(L"Tool"), shouted, L"\\\\?\\" + root.Join(L"Tool")})
-        EXPECT_EQ(Find(directory), 0) << directory;
-    EXPECT_EQ(Find(root.Join(L"Tool\\bin\\a.exe")), 1) << "an executable is no directory";
+        EXPECT_EQ(Find(directory), OwnedProcessesRunning) << directory;
+    EXPECT_EQ(Find(root.Join(L"Tool\\bin\\a.exe")), OwnedProcessesNoneRunning)
+        << "an executable is no directory";
 }
 
 TEST(FindOwnedProcesses, NeverCountsItsCallerOrAnExcludedProcess) {
@@ -41,10 +43,10 @@ TEST(FindOwnedProcesses, NeverCountsItsCallerOrAnExcludedProcess) {
     EXPECT_EQ(root.Start(L"asker.exe", L"--find-own-directory").Wait(30000), 0u) << "it does find the other";
 
     const DWORD id = owned.id();
-    EXPECT_EQ(Find(root.path(), nullptr, id, 0, 0), 1);
-    EXPECT_EQ(Find(root.path(), nullptr, 0, id, 0), 1);
-    EXPECT_EQ(Find(root.path(), nullptr, 0, 0, id), 1);
-    EXPECT_EQ(Find(root.path(), nullptr, id + 4, id + 8, id + 12), 0);
+    EXPECT_EQ(Find(root.path(), nullptr, id, 0, 0), OwnedProcessesNoneRunning);
+    EXPECT_EQ(Find(root.path(), nullptr, 0, id, 0), OwnedProcessesNoneRunning);
+    EXPECT_EQ(Find(root.path(), nullptr, 0, 0, id), OwnedProcessesNoneRunning);
+    EXPECT_EQ(Find(root.path(), nullptr, id + 4, id + 8, id + 12), OwnedProcessesRunning);
 }
 
 TEST(FindOwnedProcesses, FiltersByTheWholeExecutableNameIgnoringCase) {
@@ -54,21 +56,24 @@ TEST(FindOwnedProcesses, FiltersByTheWholeExecutableNameIgnoringCase) {
     const struct {
         const wchar_t* imageName;
         int expected;
-    } cases[] = {{L"a.exe", 1}, {L"A.EXE.BAK", 0}, {L"a.exe.ba", 1}, {L"", 0}, {nullptr, 0}};
+    } cases[] = {{L"a.exe", OwnedProcessesNoneRunning},
+                 {L"A.EXE.BAK", OwnedProcessesRunning},
+                 {L"a.exe.ba", OwnedProcessesNoneRunning},
+                 {L"", OwnedProcessesRunning},
+                 {nullptr, OwnedProcessesRunning}};
     for (const auto& c : cases)
         EXPECT_EQ(Find(root.path(), c.imageName), c.expected) << (c.imageName ? c.imageName : L"(null)");
 
     ChildProcess shouted = root.Start(L"sub\\A.EXE");
     ASSERT_NE(shouted.id(), 0u);
-    EXPECT_EQ(Find(root.path(), L"a.exe"), 0);
+    EXPECT_EQ(Find(root.path(), L"a.exe"), OwnedProcessesRunning);
 }
 
 TEST(OwnedProcessExports, RejectDirectoriesThatCannotOwnProcesses) {
     for (const wchar_t* directory : {static_cast<const wchar_t*>(nullptr), L"C:\\", L"\\\\srv\\share"}) {
-        EXPECT_EQ(FindOwnedProcesses(directory, nullptr, 0, 0, 0), 2);
-        EXPECT_EQ(WaitOwnedProcessesExit(directory, nullptr, 0, 0, 0, 0), 2);
-        EXPECT_EQ(CloseOwnedProcesses(directory, 1, 0, 0, 0, 0, 0),
-                  static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
+        EXPECT_EQ(FindOwnedProcesses(directory, nullptr, 0, 0, 0), OwnedProcessesRejected);
+        EXPECT_EQ(WaitOwnedProcessesExit(directory, nullptr, 0, 0, 0, 0), OwnedProcessesRejected);
+        EXPECT_EQ(CloseOwnedProcesses(directory, 1, 0, 0, 0, 0, 0), CloseOwnedProcessesRejected);
     }
 }
 

@@ -65,10 +65,11 @@ TEST(OwnedProcessExports, KeepTheHandleCountSteady) {
     ASSERT_TRUE(stubborn.id() && ended.id() && WaitForTopLevelWindow(stubborn.id(), 20000));
     const std::wstring directory = root.Join(L"Tool");
     const auto cycle = [&] {
-        EXPECT_EQ(FindOwnedProcesses(directory.c_str(), nullptr, 0, 0, 0), 0);
-        EXPECT_EQ(WaitOwnedProcessesExit(directory.c_str(), nullptr, 0, 0, 0, 1), 0);
-        EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 0, 0, 0, 0, 0, 1), 0u);
-        EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, ended.id(), 0, 0, 0), ERROR_TIMEOUT);
+        EXPECT_EQ(FindOwnedProcesses(directory.c_str(), nullptr, 0, 0, 0), OwnedProcessesRunning);
+        EXPECT_EQ(WaitOwnedProcessesExit(directory.c_str(), nullptr, 0, 0, 0, 1), OwnedProcessesRunning);
+        EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 0, 0, 0, 0, 0, 1), CloseOwnedProcessesDone);
+        EXPECT_EQ(CloseOwnedProcesses(directory.c_str(), 1, 0, ended.id(), 0, 0, 0),
+                  CloseOwnedProcessesWatchEnded);
     };
     cycle();
     const DWORD before = HandleCount();

@@ -18,11 +18,12 @@ TEST(WaitOwnedProcessesExit, AnswersAtOnceOrWhenTheBudgetIsSpent) {
     InstallationDirectory root;
     ChildProcess owned = root.Start(L"Tool\\a.exe");
     ASSERT_NE(owned.id(), 0u);
-    EXPECT_EQ(Wait(root.Join(L"Tool2"), 0), 1) << "nothing owned runs, even with no budget";
-    EXPECT_EQ(Wait(root.path(), 0, L"b.exe"), 1) << "filtered out by name";
-    EXPECT_EQ(Wait(root.path(), 0, nullptr, owned.id()), 1) << "excluded";
-    EXPECT_EQ(Wait(root.path(), 0), 0);
-    EXPECT_EQ(Wait(root.path(), 300), 0);
+    EXPECT_EQ(Wait(root.Join(L"Tool2"), 0), OwnedProcessesNoneRunning)
+        << "nothing owned runs, even with no budget";
+    EXPECT_EQ(Wait(root.path(), 0, L"b.exe"), OwnedProcessesNoneRunning) << "filtered out by name";
+    EXPECT_EQ(Wait(root.path(), 0, nullptr, owned.id()), OwnedProcessesNoneRunning) << "excluded";
+    EXPECT_EQ(Wait(root.path(), 0), OwnedProcessesRunning);
+    EXPECT_EQ(Wait(root.path(), 300), OwnedProcessesRunning);
     EXPECT_EQ(owned.Wait(0), STILL_ACTIVE) << "waiting never ends a process";
 }
 
@@ -32,7 +33,7 @@ TEST(WaitOwnedProcessesExit, ReturnsOnceTheLastOwnedProcessHasEnded) {
     ChildProcess second = root.Start(L"Tool\\bin\\b.exe", L"--exit-after 900");
     ASSERT_TRUE(first.id() && second.id());
     // A generous budget: 1 shows that the wait ended with the processes, not with the budget.
-    EXPECT_EQ(Wait(root.Join(L"Tool"), 60000), 1);
+    EXPECT_EQ(Wait(root.Join(L"Tool"), 60000), OwnedProcessesNoneRunning);
     EXPECT_EQ(second.Wait(0), 0u);
 }
 
@@ -51,9 +52,9 @@ TEST(WaitOwnedProcessesExit, WaitsForMoreProcessesThanOneWaitCanHold) {
         ASSERT_NE(owned.back().id(), 0u) << i;
     }
     const std::wstring directory = root.Join(L"Tool");
-    ASSERT_EQ(WaitOwnedProcessesExit(directory.c_str(), nullptr, 0, 0, 0, 0), 0);
+    ASSERT_EQ(WaitOwnedProcessesExit(directory.c_str(), nullptr, 0, 0, 0, 0), OwnedProcessesRunning);
 
-    EXPECT_EQ(Wait(directory, 120000), 1);
+    EXPECT_EQ(Wait(directory, 120000), OwnedProcessesNoneRunning);
     for (ChildProcess& process : owned)
         EXPECT_EQ(process.Wait(0), 0u) << "process " << process.id() << " still ran when the wait ended";
 }
@@ -76,7 +77,7 @@ TEST(WaitOwnedProcessesExit, SpendsItsWholeBudgetOnProcessesThatKeepRunning) {
         for (const DWORD budget : {0u, 700u, 1500u}) {
             SCOPED_TRACE(::testing::Message() << c.what << ", budget " << budget << " ms");
             const ULONGLONG before = ::GetTickCount64();
-            EXPECT_EQ(Wait(c.directory, budget), 0);
+            EXPECT_EQ(Wait(c.directory, budget), OwnedProcessesRunning);
             const ULONGLONG spent = ::GetTickCount64() - before;
             // The whole budget, and not much more.
             EXPECT_GE(spent + 20, budget);

@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -17,7 +20,9 @@
 #include "common/com_ptr.h"
 #include "common/unique_handle.h"
 #include "shell/shell_context.h"
+#include "support/environment.h"
 #include "support/pixels.h"
+#include "support/resource_counts.h"
 #include "shell_face.h"
 #include "support/shell_session.h"
 #include "tovrak/renderer.h"
@@ -192,6 +197,50 @@ bool EditAnnouncesItsValue() {
 
 const std::wstring kDiagnostics = L"错误代码：0x80070005\r\n安装位置：C:\\Tovrak\\Sample";
 
+// This thread's COM apartment for the life of the object, as a host's own outlives the shell.
+class Apartment {
+  public:
+    explicit Apartment(DWORD model) : result_(::CoInitializeEx(nullptr, model)) {}
+    ~Apartment() {
+        if (SUCCEEDED(result_)) ::CoUninitialize();
+    }
+    Apartment(const Apartment&) = delete;
+    Apartment& operator=(const Apartment&) = delete;
+    HRESULT result() const { return result_; }
+
+  private:
+    HRESULT result_;
+};
+
+UniqueHandleKernel NewEvent() {
+    return UniqueHandleKernel(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
+
+// Serves this thread's windows, and with them COM's calls into its apartment, until `done` is set.
+bool PumpUntil(HANDLE done, DWORD timeoutMilliseconds = 20000) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < timeoutMilliseconds) {
+        if (::MsgWaitForMultipleObjects(1, &done, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0) return true;
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+    return false;
+}
+
+VARIANT Child(LONG id) {
+    VARIANT child = Self();
+    child.lVal = id;
+    return child;
+}
+
+LONG RoleOf(IAccessible& object, VARIANT child = Self()) {
+    VARIANT role{};
+    return SUCCEEDED(object.get_accRole(child, &role)) && role.vt == VT_I4 ? role.lVal : 0;
+}
+
 }  // namespace
 
 TEST(ShellAccessibility, EveryControlReportsWhatItsScreenShows) {
@@ -310,6 +359,12 @@ TEST(ShellAccessibility, EveryControlReportsWhatItsScreenShows) {
         BSTR description = nullptr;
         EXPECT_EQ(window->get_accDescription(Self(), &description), S_OK);
         EXPECT_EQ(TakeText(description), screen.windowDescription);
+        // The window is the client area the children sit in, shown and focusable on every screen.
+        const Reading windowReading = Read(*window.get());
+        EXPECT_EQ(windowReading.role, ROLE_SYSTEM_CLIENT);
+        EXPECT_EQ(windowReading.state & (STATE_SYSTEM_FOCUSABLE | kHidden | STATE_SYSTEM_UNAVAILABLE),
+                  STATE_SYSTEM_FOCUSABLE)
+            << std::hex << windowReading.state;
         // Its children are the child windows, for a client's navigation.
         LONG children = 0;
         EXPECT_EQ(window->get_accChildCount(&children), S_OK);
@@ -368,9 +423,8 @@ TEST(ShellAccessibility, AnnouncesEachChangeOnceAndNothingWhenNothingChanged) {
         {"untick the shortcut",
          [] { Command(g_shell->shortcutCheckbox); },
          {{EVENT_OBJECT_STATECHANGE, shell.shortcutCheckbox}}},
-        {"a new directory",
-         [] { ::ShellDirectory(L"D:\\Games\\Tovrak", L""); },
-         {{EVENT_OBJECT_VALUECHANGE, shell.pathEdit}}},
+        // Announced by the edit control alone, where the platform's edit announces at all.
+        {"a new directory", [] { ::ShellDirectory(L"D:\\Games\\Tovrak", L""); }, newDirectory},
         {"the same directory", [] { ::ShellDirectory(L"D:\\Games\\Tovrak", L""); }, {}},
         {"the same gate", [] { ::ShellGate(1, L"", L""); }, {}},
         {"click the primary button",
@@ -567,4 +621,297 @@ TEST(ShellAccessibility, ObjectsLeftWithAClientAfterCloseAnswerNotConnected) {
     ComPtr<IAccessible> fresh = ClientObject(g_shell->agreementCheckbox);
     ASSERT_TRUE(fresh);
     EXPECT_EQ(Read(*fresh.get()).role, ROLE_SYSTEM_CHECKBUTTON);
+}
+
+TEST(ShellAccessibility, AHostMayUnloadTheLibraryWhateverAClientInAnotherApartmentHolds) {
+    // A host of the shipped library, whose apartment outlives the shell.
+    Apartment apartment(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(SUCCEEDED(apartment.result()));
+    HMODULE library = ::LoadLibraryW((ExecutableDirectory() + L"\\TovrakRenderer.dll").c_str());
+    ASSERT_NE(library, nullptr) << ::GetLastError();
+    const auto open = reinterpret_cast<decltype(&::ShellOpen)>(
+        reinterpret_cast<void*>(::GetProcAddress(library, "ShellOpen")));
+    const auto close = reinterpret_cast<decltype(&::ShellClose)>(
+        reinterpret_cast<void*>(::GetProcAddress(library, "ShellClose")));
+    ASSERT_TRUE(open && close);
+    const HWND window = open(SampleAssets().c_str(), L"C:\\Tovrak\\Sample", L"Tovrak", L"Microsoft YaHei", 0);
+    ASSERT_NE(window, nullptr);
+
+    // A screen reader is out of process: it holds a proxy, never the object.
+    const UniqueHandleKernel taken = NewEvent(), unloaded = NewEvent(), finished = NewEvent();
+    std::wstring nameWhileOpen;
+    HRESULT afterUnload = S_OK;
+    std::thread client([&] {
+        {
+            Apartment multithreaded(COINIT_MULTITHREADED);
+            ComPtr<IAccessible> object = ClientObject(window);
+            if (object) {
+                BSTR name = nullptr;
+                object->get_accName(Self(), &name);
+                nameWhileOpen = TakeText(name);
+            }
+            ::SetEvent(taken.get());
+            ::WaitForSingleObject(unloaded.get(), 30000);
+            if (object) {
+                BSTR name = nullptr;
+                afterUnload = object->get_accName(Self(), &name);
+                TakeText(name);
+            }
+        }
+        ::SetEvent(finished.get());
+    });
+    const bool clientTookIt = PumpUntil(taken.get());
+    close();
+    ::FreeLibrary(library);
+    ::SetEvent(unloaded.get());
+    // The client's call and release come to this thread, where the library was.
+    const bool clientFinished = PumpUntil(finished.get());
+    client.join();
+    ASSERT_TRUE(clientTookIt && clientFinished);
+    EXPECT_EQ(nameWhileOpen, L"安装Tovrak");
+    // COM's own error for a disconnected object (Windows and Wine word it differently).
+    EXPECT_TRUE(FAILED(afterUnload)) << std::hex << afterUnload;
+}
+
+TEST(ShellAccessibility, AnObjectServedButNeverTakenGoesWithTheShell) {
+    // A client that asks and then goes away leaves the marshalled object unredeemed; the host's
+    // apartment lives on, as it does in a host.
+    Apartment apartment(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(SUCCEEDED(apartment.result()));
+    const auto cycle = [] {
+        ShellSession session;
+        if (!session) return false;
+        ::SendMessageW(g_shell->window, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
+        for (HWND child = ::GetWindow(g_shell->window, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT))
+            ::SendMessageW(child, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
+        return true;
+    };
+    ASSERT_TRUE(cycle());
+    const std::size_t before = HeapBlocksInUse();
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(cycle());
+    EXPECT_LE(HeapBlocksInUse(), before + 16);
+}
+
+TEST(ShellAccessibility, RefusesEveryOutPointerLeftNull) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    for (const HWND window : {g_shell->window, g_shell->agreementCheckbox}) {
+        SCOPED_TRACE(::GetDlgCtrlID(window));
+        ComPtr<IAccessible> object = ClientObject(window);
+        ASSERT_TRUE(object);
+        LONG left = 0, top = 0, width = 0, height = 0, topic = 0;
+        BSTR file = nullptr;
+        EXPECT_EQ(object->accLocation(nullptr, nullptr, nullptr, nullptr, Self()), E_POINTER);
+        EXPECT_EQ(object->accLocation(&left, &top, nullptr, nullptr, Self()), E_POINTER);
+        EXPECT_EQ(object->accLocation(nullptr, nullptr, &width, &height, Self()), E_POINTER);
+        EXPECT_EQ(object->get_accHelpTopic(&file, Self(), nullptr), E_POINTER);
+        EXPECT_EQ(object->get_accHelpTopic(nullptr, Self(), &topic), E_POINTER);
+        EXPECT_EQ(object->accLocation(&left, &top, &width, &height, Self()), S_OK);
+        EXPECT_GT(width, 0);
+    }
+}
+
+TEST(ShellAccessibility, AHostInTheMultithreadedApartmentLeavesClientsTheSystemsObjects) {
+    Apartment apartment(COINIT_MULTITHREADED);
+    ASSERT_EQ(apartment.result(), S_OK);
+    ShellSession session;
+    ASSERT_TRUE(session);
+    // Another thread of the apartment would be handed the object itself and call it beside the
+    // window's thread; the system's object, made for that, answers it instead.
+    const HWND box = g_shell->agreementCheckbox;
+    const UniqueHandleKernel finished = NewEvent();
+    LONG role = 0;
+    std::thread client([&] {
+        {
+            Apartment multithreaded(COINIT_MULTITHREADED);
+            if (ComPtr<IAccessible> object = ClientObject(box)) role = RoleOf(*object.get());
+        }
+        ::SetEvent(finished.get());
+    });
+    const bool clientFinished = PumpUntil(finished.get());
+    client.join();
+    ASSERT_TRUE(clientFinished);
+    EXPECT_NE(role, 0);
+    EXPECT_NE(role, ROLE_SYSTEM_CHECKBUTTON);
+}
+
+TEST(ShellAccessibility, ReferencesTakenOnTwoThreadsAtOnceKeepTheCount) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    // In its own apartment the client holds the object itself.
+    ComPtr<IAccessible> object = ClientObject(g_shell->agreementCheckbox);
+    ASSERT_TRUE(object);
+    ASSERT_EQ(RoleOf(*object.get()), ROLE_SYSTEM_CHECKBUTTON);
+    const ULONG held = object->AddRef() - 1;
+    object->Release();
+    std::atomic<int> ready = 0;
+    const auto churn = [&] {
+        ++ready;
+        while (ready < 2) {
+        }
+        for (int i = 0; i < 200000; ++i) {
+            object->AddRef();
+            object->Release();
+        }
+    };
+    std::thread first(churn), second(churn);
+    first.join();
+    second.join();
+    EXPECT_EQ(object->AddRef(), held + 1);
+    object->Release();
+}
+
+TEST(ShellAccessibility, AClickThatArrivesAfterItsControlStoppedTakingClicksIsIgnored) {
+    // A screen reader's default action is posted; the host changes the screen before it arrives.
+    const struct {
+        const char* step;
+        Field control;
+        std::function<void()> then;
+        std::function<int()> outcome;
+    } steps[] = {
+        {"the agreement box, hidden by the running screen", &ShellContext::agreementCheckbox,
+         [] { ::ShellState(ShellStateRunning, 5, L"正在安装", L"", L"", L""); },
+         [] { return g_shell->agreementAccepted; }},
+        {"the shortcut box, disabled", &ShellContext::shortcutCheckbox,
+         [] { ::EnableWindow(g_shell->shortcutCheckbox, FALSE); }, [] { return g_shell->createShortcut; }},
+        // As the folder browser's modal loop does: a second browser must not open over the first.
+        {"the options button, while the shell is disabled", &ShellContext::optionsButton,
+         [] { ::EnableWindow(g_shell->window, FALSE); }, [] { return g_shell->optionsExpanded; }},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        ShellSession session;
+        ASSERT_TRUE(session);
+        ASSERT_EQ(::ShellShow(), 0u);
+        Command(g_shell->optionsButton);
+        ComPtr<IAccessible> object = ClientObject(g_shell->*step.control);
+        ASSERT_TRUE(object);
+        const int before = step.outcome();
+        EXPECT_EQ(object->accDoDefaultAction(Self()), S_OK);
+        step.then();
+        ::ShellPoll();
+        EXPECT_EQ(step.outcome(), before);
+        ::EnableWindow(g_shell->window, TRUE);
+    }
+}
+
+TEST(ShellAccessibility, TheWindowsChildrenAreReachedThroughItsObject) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    ComPtr<IAccessible> window = ClientObject(g_shell->window);
+    ASSERT_TRUE(window);
+    LONG count = 0;
+    ASSERT_EQ(window->get_accChildCount(&count), S_OK);
+    ASSERT_EQ(count, 15);
+    std::vector<VARIANT> children(count);
+    LONG obtained = 0;
+    ASSERT_EQ(::AccessibleChildren(window.get(), 0, count, children.data(), &obtained), S_OK);
+    std::set<HWND> reached;
+    for (LONG i = 0; i < obtained; ++i) {
+        if (children[i].vt == VT_DISPATCH && children[i].pdispVal) {
+            ComPtr<IAccessible> child;
+            HWND childWindow = nullptr;
+            if (SUCCEEDED(children[i].pdispVal->QueryInterface(kAccessible, child.put_void())) &&
+                SUCCEEDED(::WindowFromAccessibleObject(child.get(), &childWindow)) &&
+                ::GetParent(childWindow) == g_shell->window)
+                reached.insert(childWindow);
+        }
+        ::VariantClear(&children[i]);
+    }
+    EXPECT_EQ(obtained, count);
+    EXPECT_EQ(reached.size(), 15u);
+
+    // A child id is the standard object's to answer, as the system's own object of the window does.
+    ComPtr<IAccessible> standard;
+    ASSERT_EQ(::CreateStdAccessibleObject(g_shell->window, OBJID_CLIENT, kAccessible, standard.put_void()),
+              S_OK);
+    for (const LONG id : {1L, 7L, 15L}) {
+        SCOPED_TRACE(id);
+        BSTR ours = nullptr, theirs = nullptr;
+        EXPECT_EQ(window->get_accName(Child(id), &ours), standard->get_accName(Child(id), &theirs));
+        EXPECT_EQ(TakeText(ours), TakeText(theirs));
+        EXPECT_EQ(RoleOf(*window.get(), Child(id)), RoleOf(*standard.get(), Child(id)));
+        ComPtr<IDispatch> ourChild, theirChild;
+        EXPECT_EQ(window->get_accChild(Child(id), ourChild.put()),
+                  standard->get_accChild(Child(id), theirChild.put()));
+    }
+}
+
+TEST(ShellAccessibility, EverySpellingOfSelfIsTheObjectItself) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    ComPtr<IAccessible> box = ClientObject(g_shell->agreementCheckbox);
+    ASSERT_TRUE(box);
+    LONG zero = CHILDID_SELF;
+    VARIANT empty{}, omitted{}, byReference{};
+    omitted.vt = VT_ERROR;
+    omitted.scode = DISP_E_PARAMNOTFOUND;
+    byReference.vt = VT_I4 | VT_BYREF;
+    byReference.plVal = &zero;
+    const struct {
+        const char* spelling;
+        VARIANT child;
+    } spellings[] = {{"empty", empty}, {"omitted", omitted}, {"by reference", byReference}};
+    for (const auto& s : spellings) {
+        SCOPED_TRACE(s.spelling);
+        BSTR name = nullptr, action = nullptr;
+        EXPECT_EQ(box->get_accName(s.child, &name), S_OK);
+        EXPECT_EQ(TakeText(name), L"同意用户协议与隐私政策");
+        EXPECT_EQ(RoleOf(*box.get(), s.child), ROLE_SYSTEM_CHECKBUTTON);
+        EXPECT_EQ(box->get_accDefaultAction(s.child, &action), S_OK);
+        EXPECT_EQ(TakeText(action), L"清除");
+        LONG left = 0, top = 0, width = 0, height = 0;
+        EXPECT_EQ(box->accLocation(&left, &top, &width, &height, s.child), S_OK);
+    }
+}
+
+TEST(ShellAccessibility, ALateBoundClientReadsTheObjectThroughIDispatch) {
+    {
+        // {1EA4DBF0-3C3B-11CF-810C-00AA00389B71}
+        constexpr GUID kAccessibilityLibrary = {
+            0x1ea4dbf0, 0x3c3b, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+        ComPtr<ITypeLib> library;
+        if (FAILED(::LoadRegTypeLib(kAccessibilityLibrary, 1, 1, LOCALE_NEUTRAL, library.put())))
+            GTEST_SKIP() << "this platform's oleacc registers no Accessibility type library";
+    }
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    ComPtr<IAccessible> object = ClientObject(g_shell->agreementCheckbox);
+    ASSERT_TRUE(object);
+    UINT infos = 0;
+    EXPECT_EQ(object->GetTypeInfoCount(&infos), S_OK);
+    EXPECT_EQ(infos, 1u);
+    const struct {
+        const wchar_t* member;
+        DISPID id;
+    } members[] = {
+        {L"accName", DISPID_ACC_NAME}, {L"accRole", DISPID_ACC_ROLE}, {L"accLocation", DISPID_ACC_LOCATION}};
+    for (const auto& m : members) {
+        DISPID id = 0;
+        auto* name = const_cast<LPOLESTR>(m.member);
+        EXPECT_EQ(object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK) << m.id;
+        EXPECT_EQ(id, m.id);
+    }
+    // With the child left out, as a script writes it, and with it given.
+    VARIANT self = Self();
+    DISPPARAMS withoutChild{}, withChild{&self, nullptr, 1, 0};
+    for (DISPPARAMS* parameters : {&withoutChild, &withChild}) {
+        VARIANT name{}, role{};
+        EXPECT_EQ(object->Invoke(DISPID_ACC_NAME, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                 parameters, &name, nullptr, nullptr),
+                  S_OK);
+        ASSERT_EQ(name.vt, VT_BSTR);
+        EXPECT_EQ(TakeText(name.bstrVal), L"同意用户协议与隐私政策");
+        EXPECT_EQ(object->Invoke(DISPID_ACC_ROLE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                 parameters, &role, nullptr, nullptr),
+                  S_OK);
+        EXPECT_EQ(role.vt, VT_I4);
+        EXPECT_EQ(role.lVal, ROLE_SYSTEM_CHECKBUTTON);
+    }
 }

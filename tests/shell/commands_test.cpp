@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "common/scaling.h"
 #include "shell/shell_context.h"
@@ -78,7 +80,6 @@ TEST(ShellPoll, ReturnsEachUserCommandOnceAndOnlyTheLatest) {
         {&ShellContext::closeButton, ShellCommandClose},
         {&ShellContext::userAgreementLink, ShellCommandOpenUserAgreement},
         {&ShellContext::privacyPolicyLink, ShellCommandOpenPrivacyPolicy},
-        {&ShellContext::openLogButton, ShellCommandOpenLogDirectory},
         {&ShellContext::shortcutCheckbox, ShellCommandNone},
         {&ShellContext::copyDiagnosticsButton, ShellCommandNone},
         {&ShellContext::primaryButton, ShellCommandPrimaryAction},
@@ -100,6 +101,72 @@ TEST(ShellPoll, ReturnsEachUserCommandOnceAndOnlyTheLatest) {
     // A command without a control (the dialog manager's IDCANCEL for Escape) matches nothing.
     ::SendMessageW(session.window(), WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(::ShellPoll(), ShellCommandNone);
+
+    // The log button is on the failure screen's diagnostics panel, which a shown shell opens.
+    ::ShellState(ShellStateFailed, 0, L"安装失败", L"", L"重试", L"错误代码：0x80070005");
+    ASSERT_EQ(::ShellShow(), 0u);
+    Click(g_shell->optionsButton);
+    Click(g_shell->openLogButton);
+    EXPECT_EQ(::ShellPoll(), ShellCommandOpenLogDirectory);
+}
+
+// The shell's state has no lock: a call from any thread but the one that opened it (an NSIS section,
+// say) must leave everything alone and say so, while the host keeps pumping.
+TEST(ShellCommands, FromAnotherThreadChangeNothingAndSaySo) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ::ShellState(ShellStateRunning, 10, L"安装中", L"", L"", L"");
+    Click(g_shell->userAgreementLink);  // a command waiting for the host
+
+    struct {
+        int32_t poll = -1, options = -1, pollLaunch = 0, workerExit = 0;
+        uint32_t show = 0, hide = 0, listen = 0, pollReady = 0, startWorker = 0;
+    } seen;
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        ::ShellProgress(90);
+        ::ShellState(ShellStateFailed, 50, L"失败", L"", L"重试", L"x");
+        ::ShellGate(0, L"h", L"d");
+        seen.poll = ::ShellPoll();
+        wchar_t directory[64] = L"keep";
+        seen.options = ::ShellOptions(directory, 64);
+        seen.show = ::ShellShow();
+        seen.hide = ::ShellHide();
+        seen.listen = ::ShellListenReady(L"{01234567-89ab-cdef-0123-456789abcdef}", L"C:\\app.exe");
+        seen.pollReady = ::ShellPollReady();
+        seen.pollLaunch = ::ShellPollLaunchStatus();
+        seen.startWorker = ::ShellStartWorker(L"C:\\windows\\system32\\cmd.exe", L"/c exit");
+        seen.workerExit = ::ShellWorkerExit();
+        ::ShellClose();
+        done = true;
+    });
+    while (!done) {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&message);
+        ::Sleep(5);
+    }
+    other.join();
+
+    EXPECT_EQ(seen.poll, ShellCommandNone);
+    EXPECT_EQ(seen.options, 0);
+    EXPECT_EQ(seen.show, static_cast<uint32_t>(ERROR_INVALID_THREAD_ID));
+    EXPECT_EQ(seen.hide, static_cast<uint32_t>(ERROR_INVALID_THREAD_ID));
+    EXPECT_EQ(seen.listen, static_cast<uint32_t>(ERROR_INVALID_THREAD_ID));
+    EXPECT_EQ(seen.pollReady, static_cast<uint32_t>(ERROR_INVALID_THREAD_ID));
+    EXPECT_EQ(seen.pollLaunch, -static_cast<int32_t>(ERROR_INVALID_THREAD_ID));
+    EXPECT_EQ(seen.startWorker, static_cast<uint32_t>(ERROR_INVALID_THREAD_ID));
+    EXPECT_EQ(seen.workerExit, -1);
+
+    // The host finds its shell as it left it, its command still waiting and no listener or worker.
+    ASSERT_NE(g_shell, nullptr);
+    EXPECT_TRUE(::IsWindow(session.window()));
+    EXPECT_EQ(g_shell->stateKind, ShellStateRunning);
+    EXPECT_EQ(g_shell->percent, 10);
+    EXPECT_EQ(g_shell->gateOpen, 1);
+    EXPECT_EQ(g_shell->workerProcess, nullptr);
+    EXPECT_EQ(::ShellPollReady(), static_cast<uint32_t>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(::ShellPoll(), ShellCommandOpenUserAgreement);
 }
 
 TEST(ShellPoll, RefusesClosingAndStartingWhileRunning) {
@@ -248,6 +315,9 @@ TEST(ShellOptions, CopiesTheDirectoryWithTruncationAndReportsTheShortcut) {
     EXPECT_EQ(::ShellOptions(buffer, 0), 0);
     EXPECT_EQ(::ShellOptions(nullptr, 64), 0);
 
+    // The box is in the options panel, which a shown shell opens.
+    ASSERT_EQ(::ShellShow(), 0u);
+    Click(g_shell->optionsButton);
     Click(g_shell->shortcutCheckbox);
     EXPECT_EQ(::ShellOptions(buffer, 64), 0);
     EXPECT_EQ(::ShellPoll(), ShellCommandNone);

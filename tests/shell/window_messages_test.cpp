@@ -336,9 +336,12 @@ TEST(ShellClipboard, HoldsExactlyTheDiagnosticsEvenWhenEmpty) {
     ShellSession session;
     ASSERT_TRUE(session);
     const HWND window = session.window();
+    ASSERT_EQ(::ShellShow(), 0u);
     // The empty text comes second, so that it has to replace the first.
     for (const wchar_t* diagnostics : {L"错误 0x80070005\r\n路径: C:\\Tovrak\\Sample", L""}) {
         ::ShellState(ShellStateFailed, 0, L"安装失败", L"", L"重试", diagnostics);
+        // The copy button is on the diagnostics panel.
+        if (!g_shell->optionsExpanded) Command(g_shell->optionsButton);
         Command(g_shell->copyDiagnosticsButton);
         bool present = false;
         EXPECT_EQ(ClipboardText(window, &present), diagnostics);
@@ -406,6 +409,7 @@ TEST(ShellFolderBrowser, TakesTheChosenFolderAndIgnoresACancel) {
     ShellSession session(ShellModeInstall, temp.Join(L"missing\\deeper"));
     ASSERT_TRUE(session);
     ASSERT_EQ(::ShellShow(), 0u);
+    Command(g_shell->optionsButton);  // the browse button is in the options panel
     {
         BrowserResponder responder(session.window(), IDOK, temp.path().substr(temp.path().rfind(L'\\') + 1));
         Command(g_shell->browseButton);  // returns when the dialog closes

@@ -99,14 +99,14 @@ TEST(EventStream, ABadRecordClosesTheStreamAndTheExitReadsAsInvalidData) {
         EXPECT_NE(ShellEventTime(0), 0u);
         EXPECT_NE(ShellEventTime(0), kRawSystemTime);
         EXPECT_EQ(ShellReadEvent(nullptr, nullptr, 8), 0);
-        EXPECT_EQ(shell->eventPipe, nullptr);
+        EXPECT_EQ(shell->eventPipe.get(), nullptr);
         EXPECT_EQ(shell->exitOverride, 13u);
         // The rejected record is still the one taken last.
         EXPECT_EQ(ShellEventTime(0), kRawSystemTime);
         EXPECT_EQ(ShellEventTime(1), kRawTickCount);
         EXPECT_EQ(ShellReadEvent(nullptr, nullptr, 8), 0);
         EXPECT_EQ(ShellWorkerExit(), 13);
-        EXPECT_EQ(shell->workerProcess, nullptr);
+        EXPECT_EQ(shell->workerProcess.get(), nullptr);
     }
 }
 
@@ -117,7 +117,7 @@ TEST(EventStream, TheReaderRejectsThe513thRecordEvenWhenWellFormed) {
         ASSERT_EQ(NextEvent().type, 2) << i;
     EXPECT_EQ(NextEvent(3000).type, 0);
     EXPECT_EQ(shell->eventsTaken, 513u);
-    EXPECT_EQ(shell->eventPipe, nullptr);
+    EXPECT_EQ(shell->eventPipe.get(), nullptr);
     EXPECT_EQ(WaitForWorkerExit(), 13);
 }
 

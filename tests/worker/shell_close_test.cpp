@@ -31,13 +31,14 @@ TEST(ShellClose, EndsTheWorkerThatStillRunsAndWhatItStarted) {
         const TakenEvent started = NextEvent();
         ASSERT_EQ(started.type, 5);
         UniqueHandleKernel workerProcess(
-            ::OpenProcess(SYNCHRONIZE, FALSE, ::GetProcessId(g_shell->workerProcess)));
+            ::OpenProcess(SYNCHRONIZE, FALSE, ::GetProcessId(g_shell->workerProcess.get())));
         UniqueHandleKernel grandchild(::OpenProcess(SYNCHRONIZE, FALSE, std::stoul(started.text)));
         ASSERT_TRUE(workerProcess && grandchild);
         if (!running) {
             ASSERT_TRUE(WorkerEnded());
         }
-        const HANDLE handles[] = {g_shell->workerProcess, g_shell->workerJob, g_shell->eventPipe};
+        const HANDLE handles[] = {g_shell->workerProcess.get(), g_shell->workerJob.get(),
+                                  g_shell->eventPipe.get()};
 
         session.reset();  // ShellClose
         ASSERT_EQ(g_shell, nullptr);

@@ -44,10 +44,10 @@ inline std::wstring EventWriterPath() {
 // True when no further record can come: the stream is closed, or the worker has ended and its pipe
 // and the buffer hold no whole record.
 inline bool WorkerFinishedWriting() {
-    if (!g_shell->eventPipe || !g_shell->workerProcess) return true;
-    if (::WaitForSingleObject(g_shell->workerProcess, 0) != WAIT_OBJECT_0) return false;
+    if (!g_shell->eventPipe.get() || !g_shell->workerProcess.get()) return true;
+    if (::WaitForSingleObject(g_shell->workerProcess.get(), 0) != WAIT_OBJECT_0) return false;
     DWORD waiting = 0;
-    ::PeekNamedPipe(g_shell->eventPipe, nullptr, 0, nullptr, &waiting, nullptr);
+    ::PeekNamedPipe(g_shell->eventPipe.get(), nullptr, 0, nullptr, &waiting, nullptr);
     return waiting == 0 && g_shell->eventBuffer.size() < sizeof(WorkerEvent);
 }
 
@@ -75,15 +75,15 @@ inline int WaitForWorkerExit(bool drain = true, DWORD timeoutMs = 10000) {
             }
         }
         const int code = ShellWorkerExit();
-        if (code != -1 || !g_shell->workerProcess || ::GetTickCount64() >= deadline) return code;
+        if (code != -1 || !g_shell->workerProcess.get() || ::GetTickCount64() >= deadline) return code;
         ::Sleep(2);
     }
 }
 
 // Waits until the worker process has ended, without taking anything from its stream.
 inline bool WorkerEnded(DWORD timeoutMs = 10000) {
-    return g_shell->workerProcess &&
-           ::WaitForSingleObject(g_shell->workerProcess, timeoutMs) == WAIT_OBJECT_0;
+    return g_shell->workerProcess.get() &&
+           ::WaitForSingleObject(g_shell->workerProcess.get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 }  // namespace tovrak::test

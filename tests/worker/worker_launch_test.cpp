@@ -29,12 +29,12 @@ TEST(WorkerLaunch, ReportsTheExitCodeOnceAfterTheOutputIsTaken) {
 
     // Ended, but its record still waits in the pipe.
     EXPECT_EQ(ShellWorkerExit(), -1);
-    EXPECT_NE(shell->workerProcess, nullptr);
+    EXPECT_NE(shell->workerProcess.get(), nullptr);
     EXPECT_EQ(NextEvent().type, 2);
     EXPECT_EQ(ShellWorkerExit(), 7);
-    EXPECT_EQ(shell->workerProcess, nullptr);
-    EXPECT_EQ(shell->workerJob, nullptr);
-    EXPECT_EQ(shell->eventPipe, nullptr);
+    EXPECT_EQ(shell->workerProcess.get(), nullptr);
+    EXPECT_EQ(shell->workerJob.get(), nullptr);
+    EXPECT_EQ(shell->eventPipe.get(), nullptr);
     EXPECT_EQ(ShellWorkerExit(), -1);
 }
 
@@ -43,9 +43,9 @@ TEST(WorkerLaunch, AnExitCodeOfAllOnesReadsAsRunningButReleasesTheWorker) {
     ASSERT_EQ(ShellStartWorker(EventWriterPath().c_str(), L"exit:0xFFFFFFFF"), 0u);
     ASSERT_TRUE(WorkerEnded());
     EXPECT_EQ(ShellWorkerExit(), -1);
-    EXPECT_EQ(shell->workerProcess, nullptr);
-    EXPECT_EQ(shell->workerJob, nullptr);
-    EXPECT_EQ(shell->eventPipe, nullptr);
+    EXPECT_EQ(shell->workerProcess.get(), nullptr);
+    EXPECT_EQ(shell->workerJob.get(), nullptr);
+    EXPECT_EQ(shell->eventPipe.get(), nullptr);
     // Released, so a new worker may start.
     ASSERT_EQ(ShellStartWorker(EventWriterPath().c_str(), L"exit:3"), 0u);
     EXPECT_EQ(WaitForWorkerExit(), 3);
@@ -55,7 +55,8 @@ TEST(WorkerLaunch, ASecondStartIsRefusedWhileAWorkerExists) {
     ShellContextScope shell;
     UniqueHandleKernel release(::CreateEventW(nullptr, TRUE, FALSE, L"tovrak-worker-test-release"));
     ASSERT_EQ(ShellStartWorker(EventWriterPath().c_str(), L"hold:tovrak-worker-test-release exit:5"), 0u);
-    const HANDLE process = shell->workerProcess, job = shell->workerJob, pipe = shell->eventPipe;
+    const HANDLE process = shell->workerProcess.get(), job = shell->workerJob.get(),
+                 pipe = shell->eventPipe.get();
 
     for (const bool ended : {false, true}) {
         SCOPED_TRACE(ended ? "after the worker ended" : "while the worker runs");
@@ -69,9 +70,9 @@ TEST(WorkerLaunch, ASecondStartIsRefusedWhileAWorkerExists) {
         EXPECT_EQ(ShellWorkerFailureStage(), 9u);
         EXPECT_EQ(shell->eventsTaken, 0u);
         EXPECT_EQ(shell->exitOverride, 0u);
-        EXPECT_EQ(shell->workerProcess, process);
-        EXPECT_EQ(shell->workerJob, job);
-        EXPECT_EQ(shell->eventPipe, pipe);
+        EXPECT_EQ(shell->workerProcess.get(), process);
+        EXPECT_EQ(shell->workerJob.get(), job);
+        EXPECT_EQ(shell->eventPipe.get(), pipe);
     }
     EXPECT_EQ(WaitForWorkerExit(), 5);
     // The stage stays until the next start.
@@ -97,9 +98,9 @@ TEST(WorkerLaunch, StartsThatFailAtCreationLeaveNoHandle) {
             SCOPED_TRACE(c.application ? c.application : L"(null)");
             EXPECT_EQ(ShellStartWorker(c.application, L"x"), c.result);
             EXPECT_EQ(ShellWorkerFailureStage(), 8u);
-            EXPECT_EQ(shell->workerProcess, nullptr);
-            EXPECT_EQ(shell->workerJob, nullptr);
-            EXPECT_EQ(shell->eventPipe, nullptr);
+            EXPECT_EQ(shell->workerProcess.get(), nullptr);
+            EXPECT_EQ(shell->workerJob.get(), nullptr);
+            EXPECT_EQ(shell->eventPipe.get(), nullptr);
         }
     }
     EXPECT_EQ(HandleCount(), before);
@@ -183,7 +184,7 @@ TEST(WorkerLaunch, TheWorkerInheritsOnlyItsOutputPipeAndTheNulDevice) {
     ASSERT_TRUE(bait);
 
     ASSERT_EQ(ShellStartWorker(EventWriterPath().c_str(), L"handles hold:tovrak-worker-test-never"), 0u);
-    const DWORD workerId = ::GetProcessId(shell->workerProcess);
+    const DWORD workerId = ::GetProcessId(shell->workerProcess.get());
     std::map<std::uintptr_t, std::wstring> handles;
     std::wstring stdValues;
     for (TakenEvent event = NextEvent(); event.type != 0; event = NextEvent(2000)) {

@@ -413,9 +413,10 @@ int Run(const Options& options) {
 
     if (options.verify) {
         const int verified = VerifyPayloadIntegrity(root.c_str(), manifest.c_str());
-        messages.Line(verified == 0 ? L"verified: the payload matches the manifest"
-                                    : L"verification failed with code " + std::to_wstring(verified));
-        if (verified != 0) return kNotVerified;
+        messages.Line(verified == PayloadVerified
+                          ? L"verified: the payload matches the manifest"
+                          : L"verification failed with code " + std::to_wstring(verified));
+        if (verified != PayloadVerified) return kNotVerified;
     }
     return kWritten;
 }

@@ -209,13 +209,15 @@ class Installer {
     // Nothing may run from the installation directory while the worker replaces it.
     bool FreeInstallationDirectory(const std::wstring& directory) {
         const DWORD self = ::GetCurrentProcessId();
-        if (FindOwnedProcesses(directory.c_str(), nullptr, self, 0, 0) != 0) return true;
+        if (FindOwnedProcesses(directory.c_str(), nullptr, self, 0, 0) != OwnedProcessesRunning) return true;
         Say(L"programs still run from %ls: asking them to close", directory.c_str());
         const bool terminate = options_.mode == Mode::Uninstall;
         const uint32_t closed =
             CloseOwnedProcesses(directory.c_str(), terminate ? 1 : 0, self, 0, 0, 1, 3000);
-        if (closed != 0 && closed != ERROR_FILE_NOT_FOUND) Say(L"CloseOwnedProcesses: %u", closed);
-        return WaitOwnedProcessesExit(directory.c_str(), nullptr, self, 0, 0, 5000) == 1;
+        if (closed != CloseOwnedProcessesDone && closed != CloseOwnedProcessesNoneRunning)
+            Say(L"CloseOwnedProcesses: %u", closed);
+        return WaitOwnedProcessesExit(directory.c_str(), nullptr, self, 0, 0, 5000) ==
+               OwnedProcessesNoneRunning;
     }
 
     void StartInstallation() {

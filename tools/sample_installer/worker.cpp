@@ -66,7 +66,7 @@ int Install(const std::wstring& payload, const std::wstring& manifest, const std
     Stage(L"verify", L"正在校验安装包");
     PayloadVerifyProgressRange(sample::kVerifyStart, sample::kVerifyEnd);
     const int verified = VerifyPayloadIntegrity(payload.c_str(), manifest.c_str());
-    if (verified != 0)
+    if (verified != PayloadVerified)
         return Fail(L"verify", sample::kWorkerPayloadRejected + verified, 0, L"安装包校验未通过");
 
     Stage(L"validate", L"正在检查安装包结构");
