@@ -115,8 +115,9 @@ TEST(ShellPoll, ReturnsEachUserCommandOnceAndOnlyTheLatest) {
 TEST(ShellCommands, FromAnotherThreadChangeNothingAndSaySo) {
     ShellSession session;
     ASSERT_TRUE(session);
-    ::ShellState(ShellStateRunning, 10, L"安装中", L"", L"", L"");
+    ASSERT_EQ(::ShellShow(), 0u);
     Click(g_shell->userAgreementLink);  // a command waiting for the host
+    ::ShellState(ShellStateRunning, 10, L"安装中", L"", L"", L"");
 
     struct {
         int32_t poll = -1, options = -1, pollLaunch = 0, workerExit = 0;
@@ -164,7 +165,7 @@ TEST(ShellCommands, FromAnotherThreadChangeNothingAndSaySo) {
     EXPECT_EQ(g_shell->stateKind, ShellStateRunning);
     EXPECT_EQ(g_shell->percent, 10);
     EXPECT_EQ(g_shell->gateOpen, 1);
-    EXPECT_EQ(g_shell->workerProcess, nullptr);
+    EXPECT_EQ(g_shell->workerProcess.get(), nullptr);
     EXPECT_EQ(::ShellPollReady(), static_cast<uint32_t>(ERROR_INVALID_HANDLE));
     EXPECT_EQ(::ShellPoll(), ShellCommandOpenUserAgreement);
 }

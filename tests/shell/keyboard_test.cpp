@@ -127,7 +127,7 @@ TEST(ShellKeyboard, SpaceAndEnterActOnTheFocusedControlAndEscapeOnNothing) {
         Field focus;
         WPARAM key;
         int command;
-        std::uint8_t ShellContext::*flag;
+        bool ShellContext::*flag;
         int flagAfter;
     } presses[] = {
         {"space on the agreement box", &ShellContext::agreementCheckbox, VK_SPACE, ShellCommandNone,

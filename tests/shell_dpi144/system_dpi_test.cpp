@@ -62,7 +62,8 @@ TEST(SystemDpi, ScrollsTheOptionsPanelInScaledSteps) {
     if (::GetDpiForSystem() != 144) GTEST_SKIP() << "the display does not report 144 DPI";
     ShellFace face;
     ASSERT_TRUE(face.Open(ShellModeInstall));
-    MONITORINFO monitor{sizeof(monitor)};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
     ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(g_shell->window, MONITOR_DEFAULTTONEAREST), &monitor));
     ::SetWindowPos(g_shell->window, nullptr, monitor.rcWork.left, monitor.rcWork.bottom - 850, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
