@@ -25,6 +25,7 @@
 #include "shell/accessible_object.h"
 #include "shell/oleacc_functions.h"
 #include "shell/shell_context.h"
+#include "shell/shell_window.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak {
@@ -190,10 +191,15 @@ LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wP
     return AccessibleMessage(*record, control, message, wParam, lParam, comctl32::DefSubclassProc);
 }
 
-// The children whose procedures are not the library's own: the path field (an edit with the path
-// skin), the diagnostics text (a static with the diagnostics skin) and the progress bar.
-bool NeedsSubclass(const ShellContext& shell, HWND control) noexcept {
-    return control == shell.pathEdit || control == shell.diagnosticsLabel || control == shell.progressBar;
+// The shell window's procedure and the owner-drawn buttons' subclass are the library's own and hand
+// their messages over (AccessibleWindowMessage). Asked of the button rather than assumed: a button
+// whose subclass could not be installed would never pass on its WM_NCDESTROY, and its record would
+// outlive it.
+bool HandsOverItsMessages(const ShellContext& shell, HWND control) noexcept {
+    if (control == shell.window) return true;
+    DWORD_PTR unused = 0;
+    return comctl32::GetWindowSubclass(control, ShellButtonSubclassProc, ShellButtonSubclassId(), &unused) !=
+           FALSE;
 }
 
 void AttachTo(const ShellContext& shell, HWND control, AccessibleControl*& slot) noexcept {
@@ -206,9 +212,8 @@ void AttachTo(const ShellContext& shell, HWND control, AccessibleControl*& slot)
         record->announced =
             DescribeShellControl(shell, control, record->progressPercent, FactsScope::Announcement);
     });
-    // The shell window and its owner-drawn buttons hand their messages over from their own
-    // procedures (AccessibleWindowMessage); the other children get a subclass for it.
-    if (NeedsSubclass(shell, control) &&
+    // The other children (the path field, the diagnostics text, the progress bar) get a subclass.
+    if (!HandsOverItsMessages(shell, control) &&
         !comctl32::SetWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId,
                                      reinterpret_cast<DWORD_PTR>(record))) {
         delete record;

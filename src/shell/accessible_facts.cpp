@@ -52,8 +52,8 @@ LONG ButtonState(HWND button, FactsScope scope) noexcept {
 }
 
 // A window's own text: read from the window record for an announcement, asked for a client.
-std::wstring CaptionOf(HWND button, FactsScope scope) {
-    return scope == FactsScope::Announcement ? StoredWindowText(button) : WindowText(button);
+std::wstring CaptionOf(HWND window, FactsScope scope) {
+    return scope == FactsScope::Announcement ? StoredWindowText(window) : WindowText(window);
 }
 
 void DescribeCheckBox(AccessibleFacts& facts, HWND box, bool checked, FactsScope scope) {

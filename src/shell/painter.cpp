@@ -56,8 +56,8 @@ void PaintFaceTexts(HDC dc, const ShellContext& shell) {
 // back buffer: the buttons never paint themselves, so they cannot flicker over the face. `itemDc` is a
 // memory DC shared by the buttons of one paint: under Wine every new DC checks the display settings
 // with the window server.
-void ComposeButton(HDC backBuffer, HDC itemDc, const ShellContext& shell, HWND button, HWND focus) {
-    const RECT placement = ClientPlacement(shell.window, button);
+void ComposeButton(HDC backBuffer, HDC itemDc, const ShellContext& shell, HWND button, const RECT& placement,
+                   HWND focus) {
     const int width = placement.right - placement.left;
     const int height = placement.bottom - placement.top;
     UniqueBitmap itemBitmap(::CreateCompatibleBitmap(backBuffer, width, height));
@@ -113,7 +113,7 @@ void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
                 RECT overlap{};
                 const RECT placement = ClientPlacement(shell->window, button);
                 if (dirtyRect && !::IntersectRect(&overlap, &placement, dirtyRect)) continue;
-                ComposeButton(backBuffer.get(), itemDc.get(), *shell, button, focus);
+                ComposeButton(backBuffer.get(), itemDc.get(), *shell, button, placement, focus);
             }
         }
     }
