@@ -113,7 +113,9 @@ bool OpenAndShowInSteps(std::array<double, kStepCount>& times) {
     ::SetWindowPos(shell.window, nullptr, 0, 0, 0, 0,
                    SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     ::SetForegroundWindow(shell.window);
+    shell.buttonRepaintsDeferred = true;
     ::SetFocus(shell.primaryButton);
+    shell.buttonRepaintsDeferred = false;
     times[kMap] = watch.Lap();
     ::RedrawWindow(shell.window, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);

@@ -11,6 +11,10 @@ constinit GdiplusFunction<decltype(&Gdiplus::GdiplusStartup)> GdiplusStartup(lib
 constinit GdiplusFunction<decltype(&flat::GdipAddPathArc)> GdipAddPathArc(library, "GdipAddPathArc");
 constinit GdiplusFunction<decltype(&flat::GdipAddPathPolygon)> GdipAddPathPolygon(library,
                                                                                   "GdipAddPathPolygon");
+constinit GdiplusFunction<decltype(&flat::GdipBitmapLockBits)> GdipBitmapLockBits(library,
+                                                                                  "GdipBitmapLockBits");
+constinit GdiplusFunction<decltype(&flat::GdipBitmapUnlockBits)> GdipBitmapUnlockBits(library,
+                                                                                      "GdipBitmapUnlockBits");
 constinit GdiplusFunction<decltype(&flat::GdipCloneBitmapAreaI)> GdipCloneBitmapAreaI(library,
                                                                                       "GdipCloneBitmapAreaI");
 constinit GdiplusFunction<decltype(&flat::GdipClosePathFigure)> GdipClosePathFigure(library,

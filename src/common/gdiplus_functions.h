@@ -32,6 +32,8 @@ namespace flat = Gdiplus::DllExports;
 extern GdiplusFunction<decltype(&Gdiplus::GdiplusStartup)> GdiplusStartup;
 extern GdiplusFunction<decltype(&flat::GdipAddPathArc)> GdipAddPathArc;
 extern GdiplusFunction<decltype(&flat::GdipAddPathPolygon)> GdipAddPathPolygon;
+extern GdiplusFunction<decltype(&flat::GdipBitmapLockBits)> GdipBitmapLockBits;
+extern GdiplusFunction<decltype(&flat::GdipBitmapUnlockBits)> GdipBitmapUnlockBits;
 extern GdiplusFunction<decltype(&flat::GdipCloneBitmapAreaI)> GdipCloneBitmapAreaI;
 extern GdiplusFunction<decltype(&flat::GdipClosePathFigure)> GdipClosePathFigure;
 extern GdiplusFunction<decltype(&flat::GdipCreateBitmapFromFile)> GdipCreateBitmapFromFile;

@@ -7,6 +7,7 @@
 #include "common/comctl32_functions.h"
 #include "common/dwmapi_functions.h"
 #include "shell/accessibility.h"
+#include "shell/shell_context.h"
 #include "shell/shell_window.h"
 
 namespace tovrak {
@@ -25,6 +26,10 @@ void RepaintButtonArea(HWND button) noexcept {
     RECT area{};
     ::GetWindowRect(button, &area);
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
+    if (g_shell && g_shell->buttonRepaintsDeferred) {
+        ::RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_NOERASE);
+        return;
+    }
     ::RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
     // The press shows on the next composed frame, not whenever the compositor gets to it.
     dwmapi::DwmFlush();

@@ -170,7 +170,11 @@ uint32_t ShowShell(ShellContext& shell) noexcept {
         if (shell.surfaceAnimating) ::SetTimer(window, kSurfaceTimerId, kSurfaceTimerPeriodMs, nullptr);
     }
     ::SetForegroundWindow(window);
+    // The window is still fully transparent and is redrawn whole just below: a repaint of the focused
+    // button first would compose a frame that nobody sees.
+    shell.buttonRepaintsDeferred = true;
     if (const HWND focus = InitialFocus(shell)) ::SetFocus(focus);
+    shell.buttonRepaintsDeferred = false;
     ::RedrawWindow(window, nullptr, nullptr, kFullRedraw);
     if (::SetLayeredWindowAttributes(window, 0, kOpaque, LWA_ALPHA)) return ERROR_SUCCESS;
 

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/bitmap_pixels.h"
 #include "common/dwmapi_functions.h"
 #include "common/gdiplus.h"
 #include "common/scaling.h"
@@ -29,6 +30,8 @@ constexpr int kDiagnosticsPanelExtra = 604;
 constexpr int kDiagnosticsHeightCap = 596;
 // The layout repaints only below the logo area.
 constexpr int kLayoutRedrawTop = 220;
+// Under the background, where the picture is transparent or does not reach.
+constexpr Gdiplus::ARGB kBackdropColour = 0xFF1E2026;
 
 constexpr COLORREF kScrollTrackColour = kBackgroundColour;
 constexpr COLORREF kScrollThumbColour = kMutedTextColour;
@@ -309,20 +312,35 @@ void ComposeBackdrop() noexcept {
     ShellContext& shell = *g_shell;
     const int width = S(shell.logicalWidth);
     const int height = S(shell.logicalHeight);
-    Gdiplus::GpBitmap* bitmap = nullptr;
-    if (gp::GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppPARGB, nullptr, &bitmap) !=
-        Gdiplus::Ok) {
-        shell.backdropBitmap.reset();
-        return;
+    // The bitmap goes before the memory it borrows.
+    shell.backdropBitmap.reset();
+    shell.backdropSection.reset();
+    DibBackedBitmap backdrop = CreateDibBackedBitmap(width, height);
+    if (!backdrop.bitmap) {
+        // Without a section the painters draw the backdrop with GDI+ alone.
+        Gdiplus::GpBitmap* plain = nullptr;
+        if (gp::GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppPARGB, nullptr, &plain) !=
+            Gdiplus::Ok)
+            return;
+        backdrop.bitmap.reset(plain);
     }
-    shell.backdropBitmap.reset(bitmap);
+    shell.backdropSection = std::move(backdrop.section);
+    shell.backdropBitmap = std::move(backdrop.bitmap);
+    Gdiplus::GpBitmap* bitmap = AsBitmap(shell.backdropBitmap);
+
+    // The pixels are written before a graphics context exists on the bitmap: GDI+ on Windows may
+    // refuse to lock the bits of a bitmap that is being drawn into.
+    const bool filled = FillBitmap(bitmap, width, height, kBackdropColour);
+    const bool backgroundCopied = CopyOpaqueBitmap(bitmap, AsBitmap(shell.backgroundImage), width, height);
 
     UniqueGpGraphics graphics;
     if (gp::GdipGetImageGraphicsContext(bitmap, graphics.put()) != Gdiplus::Ok) return;
     // Drawing errors leave a partly drawn backdrop; the painter copies whatever is there.
-    gp::GdipGraphicsClear(graphics.get(), 0xFF1E2026);
-    gp::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
-    gp::GdipDrawImageRectI(graphics.get(), shell.backgroundImage.get(), 0, 0, width, height);
+    if (!filled) gp::GdipGraphicsClear(graphics.get(), kBackdropColour);
+    if (!backgroundCopied) {
+        gp::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
+        gp::GdipDrawImageRectI(graphics.get(), shell.backgroundImage.get(), 0, 0, width, height);
+    }
     if (shell.updateMode) {
         const int size = S(60);
         GraphicsTarget target{graphics.get()};

@@ -22,12 +22,15 @@ bool IsOnScreen(bool shellShown, HWND control) noexcept {
     return shellShown && control && (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-void PaintFaceImages(GraphicsTarget& target, const ShellContext& shell) {
+// `backdropCopied`: the whole face already holds the backdrop, copied with GDI.
+void PaintFaceImages(GraphicsTarget& target, const ShellContext& shell, bool backdropCopied) {
     const UINT dpi = shell.dpi;
-    Record(target, gp::GdipGraphicsClear(target.graphics, kFaceColour));
-    // 1:1 at the backdrop's own size: the backdrop is already composed at the window's pixel size.
-    DrawBackdropPart(target, shell.backdropBitmap.get(), 0, 0, 0, 0, Scale(shell.logicalWidth, dpi),
-                     Scale(shell.logicalHeight, dpi));
+    if (!backdropCopied) {
+        Record(target, gp::GdipGraphicsClear(target.graphics, kFaceColour));
+        // 1:1 at the backdrop's own size: the backdrop is already composed at the window's pixel size.
+        DrawBackdropPart(target, shell.backdropBitmap.get(), 0, 0, 0, 0, Scale(shell.logicalWidth, dpi),
+                         Scale(shell.logicalHeight, dpi));
+    }
     if (!shell.optionsExpanded) return;
     FillSolid(target, kPanelColour, 0, Scale(kPanelTopUnits, dpi), Scale(kDesignWidthUnits, dpi),
               Scale(shell.logicalHeight - kPanelTopUnits, dpi));
@@ -96,7 +99,11 @@ void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
     if (!bitmap) return;
     SelectGuard selectBitmap(backBuffer.get(), bitmap.get());
 
-    if (DcGraphics graphics(backBuffer.get()); graphics) PaintFaceImages(graphics.target(), *shell);
+    // GDI goes first: GDI+ draws over it on the same DC.
+    const bool backdropCopied =
+        CopyBackdropPart(backBuffer.get(), shell->backdropSection.get(), 0, 0, 0, 0, width, height);
+    if (DcGraphics graphics(backBuffer.get()); graphics)
+        PaintFaceImages(graphics.target(), *shell, backdropCopied);
     PaintFaceTexts(backBuffer.get(), *shell);
 
     const HWND buttons[] = {shell->primaryButton,     shell->optionsButton,     shell->closeButton,

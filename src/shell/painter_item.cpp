@@ -91,6 +91,10 @@ BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept {
     const COLORREF previousBrush = ::SetDCBrushColor(dc, inPanel ? kPanelFallback : kFaceFallback);
     ::FillRect(dc, &drawItem.rcItem, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
     ::SetDCBrushColor(dc, previousBrush);
+    // The slice of the backdrop under the button, so the button looks transparent; copied with GDI
+    // before GDI+ draws on the DC, or drawn with GDI+ below.
+    const bool backdropCopied = !inPanel && CopyBackdropPart(dc, shell->backdropSection.get(), 0, 0,
+                                                             placement.left, placement.top, width, height);
 
     DcGraphics graphics(dc);
     GraphicsTarget& target = graphics.target();
@@ -100,8 +104,7 @@ BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept {
         Record(target, gp::GdipSetSmoothingMode(target.graphics, Gdiplus::SmoothingModeAntiAlias));
         if (inPanel) {
             FillSolid(target, kPanelColour, 0, 0, width, height);
-        } else {
-            // The slice of the backdrop under the button, so the button looks transparent.
+        } else if (!backdropCopied) {
             DrawBackdropPart(target, shell->backdropBitmap.get(), 0, 0, placement.left, placement.top, width,
                              height);
         }

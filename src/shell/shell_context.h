@@ -50,6 +50,9 @@ struct ShellContext {
     // Images.
     UniqueGpImage backgroundImage;
     UniqueGpImage logoImage;
+    // The memory of backdropBitmap, which the painters copy from with BitBlt. Declared first, so that
+    // it goes after the bitmap that borrows it.
+    UniqueBitmap backdropSection;
     UniqueGpImage backdropBitmap;
     UniqueGpImage closeImage;
     UniqueGpImage arrowDownImage;
@@ -114,6 +117,8 @@ struct ShellContext {
 
     // Transient window that exists only while the layout grows the window.
     HWND transitionWindow = nullptr;
+    // Set while ShellShow gives the focus to a window that it then redraws whole.
+    bool buttonRepaintsDeferred = false;
 
     // Listeners.
     PipeListener readyListener;

@@ -121,15 +121,19 @@ void PaintUpdateSurface(HDC targetDc, const RECT* dirtyRect) noexcept {
     UniqueBitmap bitmap(::CreateCompatibleBitmap(targetDc, areaWidth, areaHeight));
     if (!bitmap) return;
     SelectGuard selectBitmap(buffer.get(), bitmap.get());
+    // The base is a 1:1 copy of the prepared backdrop: with GDI before GDI+ draws, or with GDI+ below.
+    const bool backdropCopied = CopyBackdropPart(buffer.get(), shell->backdropSection.get(), 0, 0, area.left,
+                                                 area.top, areaWidth, areaHeight);
 
     if (DcGraphics graphics(buffer.get()); graphics) {
         GraphicsTarget& target = graphics.target();
-        // The base is a 1:1 copy of the prepared backdrop.
-        Record(target, gp::GdipSetCompositingMode(target.graphics, Gdiplus::CompositingModeSourceCopy));
-        Record(target,
-               gp::GdipSetInterpolationMode(target.graphics, Gdiplus::InterpolationModeNearestNeighbor));
-        DrawBackdropPart(target, shell->backdropBitmap.get(), 0, 0, area.left, area.top, areaWidth,
-                         areaHeight);
+        if (!backdropCopied) {
+            Record(target, gp::GdipSetCompositingMode(target.graphics, Gdiplus::CompositingModeSourceCopy));
+            Record(target,
+                   gp::GdipSetInterpolationMode(target.graphics, Gdiplus::InterpolationModeNearestNeighbor));
+            DrawBackdropPart(target, shell->backdropBitmap.get(), 0, 0, area.left, area.top, areaWidth,
+                             areaHeight);
+        }
         Record(target, gp::GdipSetCompositingMode(target.graphics, Gdiplus::CompositingModeSourceOver));
         Record(target,
                gp::GdipSetInterpolationMode(target.graphics, Gdiplus::InterpolationModeHighQualityBicubic));
