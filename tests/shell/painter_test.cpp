@@ -57,6 +57,16 @@ TEST(ShellPainter, ChoosesTheHeadlineByScreenAndMode) {
     }
 }
 
+TEST(ShellPainter, ShowsTheFaceColourWhereTheBackgroundIsTransparent) {
+    ShellFace face;
+    ASSERT_TRUE(
+        test::WriteSolidPng(face.assets() + L"\\installer-background.png", 700, 500, kTestBackground, 350));
+    ASSERT_TRUE(face.Open(ShellModeInstall));
+    const WindowCapture capture = face.Capture();
+    EXPECT_TRUE(Near(capture.At(100, 100), {30, 32, 38})) << capture.At(100, 100);
+    EXPECT_TRUE(Near(capture.At(600, 100), kTestBackground)) << capture.At(600, 100);
+}
+
 TEST(ShellPainter, ShowsThePercentageOnlyWhileInstalling) {
     for (unsigned mode : {ShellModeInstall, ShellModeUninstall}) {
         ShellFace face;

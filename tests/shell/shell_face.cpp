@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "common/gdiplus.h"
@@ -29,11 +30,14 @@ const wchar_t* const kPictures[] = {
 
 }  // namespace
 
-bool WriteSolidPng(const std::wstring& path, int width, int height, Rgb colour) {
+bool WriteSolidPng(const std::wstring& path, int width, int height, Rgb colour, int clearColumns) {
     static ULONG_PTR token = 0;
     if (!StartGdiplus(token)) return false;
     const std::uint32_t argb = 0xFF000000u | (colour.red << 16) | (colour.green << 8) | colour.blue;
     std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * height, argb);
+    for (int y = 0; y < height; ++y)
+        std::fill_n(pixels.begin() + static_cast<std::ptrdiff_t>(y) * width, std::min(clearColumns, width),
+                    0u);
     UniqueGpImage bitmap;
     if (gp::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
                                       reinterpret_cast<BYTE*>(pixels.data()),

@@ -18,8 +18,9 @@ void Command(HWND control);
 constexpr Rgb kTestBackground{120, 60, 30};
 constexpr Rgb kTestPathField{40, 160, 90};
 
-// Writes a flat, opaque PNG of the given size and colour.
-bool WriteSolidPng(const std::wstring& path, int width, int height, Rgb colour);
+// Writes a flat PNG of the given size and colour, opaque but for its first `clearColumns` columns,
+// which are fully transparent.
+bool WriteSolidPng(const std::wstring& path, int width, int height, Rgb colour, int clearColumns = 0);
 
 class ShellFace {
   public:
