@@ -9,6 +9,7 @@
 #include "common/scaling.h"
 #include "shell/accessibility.h"
 #include "shell/painter.h"
+#include "shell/shell_children.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
 #include "shell/window_text.h"
@@ -48,13 +49,8 @@ bool HasCurrentDiagnosticsMeasurement(const ShellContext& shell) noexcept {
 }
 
 void HideEveryChild(const ShellContext& shell) noexcept {
-    for (HWND child :
-         {shell.primaryButton, shell.optionsButton, shell.closeButton, shell.agreementCheckbox,
-          shell.userAgreementLink, shell.privacyPolicyLink, shell.shortcutCheckbox, shell.browseButton,
-          shell.pathEdit, shell.copyDiagnosticsButton, shell.openLogButton, shell.diagnosticsLabel,
-          shell.progressBar, shell.locationLabel, shell.directoryNoteLabel}) {
-        SetVisible(child, false);
-    }
+    for (const ShellChild& child : kShellChildren)
+        SetVisible(shell.*child.window, false);
 }
 
 // Covers, in the background colour, the strip into which the window is about to grow, so that
