@@ -1,7 +1,7 @@
 #pragma once
 // The shell window's child controls, described once. Construction, the painter, the accessibility,
 // the Tab key and the layout's hiding walk this table instead of naming the children themselves, so
-// a new control is a new row.
+// a new control is a new row (and, when it is shown, a placement in layout_placements.h).
 
 #include <windows.h>
 #include <oleacc.h>
