@@ -24,6 +24,7 @@
 #include "shell/accessible_facts.h"
 #include "shell/accessible_object.h"
 #include "shell/oleacc_functions.h"
+#include "shell/shell_children.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
 #include "tovrak/renderer.h"
@@ -47,24 +48,18 @@ struct AccessibleControl {
     bool announcesValue = true;
 };
 
-constexpr size_t kAccessibleWindowCount = 14;
+// The window itself and its children that have an object of their own.
+constexpr size_t kAccessibleWindowCount =
+    1 + CountShellChildren([](const ShellChild& child) { return child.accessibleRole != kSystemAccessible; });
 
-// The window itself and its interactive children; the two plain labels keep the system's objects.
+// The window first, then those children in the order of the table.
 std::array<HWND, kAccessibleWindowCount> AccessibleWindows(const ShellContext& shell) noexcept {
-    return {shell.window,
-            shell.primaryButton,
-            shell.optionsButton,
-            shell.closeButton,
-            shell.agreementCheckbox,
-            shell.userAgreementLink,
-            shell.privacyPolicyLink,
-            shell.shortcutCheckbox,
-            shell.browseButton,
-            shell.copyDiagnosticsButton,
-            shell.openLogButton,
-            shell.pathEdit,
-            shell.diagnosticsLabel,
-            shell.progressBar};
+    std::array<HWND, kAccessibleWindowCount> windows{shell.window};
+    size_t next = 1;
+    for (const ShellChild& child : kShellChildren) {
+        if (child.accessibleRole != kSystemAccessible) windows[next++] = shell.*child.window;
+    }
+    return windows;
 }
 
 // The records of the open shell's windows, in the order of AccessibleWindows: kept here rather than

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "shell/shell_children.h"
 #include "shell/shell_context.h"
 #include "shell/window_text.h"
 
@@ -58,7 +59,6 @@ std::wstring CaptionOf(HWND window, FactsScope scope) {
 
 void DescribeCheckBox(AccessibleFacts& facts, HWND box, bool checked, FactsScope scope) {
     facts.name = CaptionOf(box, scope);
-    facts.role = ROLE_SYSTEM_CHECKBUTTON;
     facts.state = ButtonState(box, scope) | (checked ? STATE_SYSTEM_CHECKED : 0);
     facts.defaultAction = checked ? kUncheckAction : kCheckAction;
 }
@@ -89,52 +89,65 @@ AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, in
             facts.description = PaintedHeadline(shell);
             if (!shell.statusText.empty()) facts.description += L"\n" + shell.statusText;
         }
-    } else if (control == shell.agreementCheckbox) {
-        // The box itself reads only "同意"; its window text is the whole sentence the links complete.
-        DescribeCheckBox(facts, control, shell.agreementAccepted, scope);
-    } else if (control == shell.shortcutCheckbox) {
-        DescribeCheckBox(facts, control, shell.createShortcut, scope);
-    } else if (control == shell.userAgreementLink || control == shell.privacyPolicyLink) {
-        facts.name = CaptionOf(control, scope);
-        facts.role = ROLE_SYSTEM_LINK;
-        facts.state = ButtonState(control, scope) | STATE_SYSTEM_LINKED;
-        facts.defaultAction = kJumpAction;
-    } else if (control == shell.optionsButton) {
-        // It opens and closes a panel below it: expanded and collapsed are what it shows with its arrow.
-        const bool expanded = shell.optionsExpanded;
-        facts.name = CaptionOf(control, scope);
-        facts.role = ROLE_SYSTEM_PUSHBUTTON;
-        facts.state =
-            ButtonState(control, scope) | (expanded ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED);
-        facts.defaultAction = expanded ? kCollapseAction : kExpandAction;
-    } else if (control == shell.pathEdit) {
-        // Labelled by the location label beside it, which is shown whenever the field is.
-        facts.name = CaptionOf(shell.locationLabel, scope);
-        facts.role = ROLE_SYSTEM_TEXT;
-        facts.state = WindowState(control, scope) | STATE_SYSTEM_READONLY;
-        facts.hasValue = true;
-        // An edit control keeps its text to itself and raises its own value change.
-        if (scope == FactsScope::Client) facts.value = WindowText(control);
-    } else if (control == shell.progressBar) {
-        // Labelled by the headline above it.
-        facts.name = shell.windowTitle;
-        facts.role = ROLE_SYSTEM_PROGRESSBAR;
-        facts.state = WindowState(control, scope) | STATE_SYSTEM_READONLY;
-        facts.hasValue = true;
-        facts.value = std::to_wstring(progressPercent) + L"%";
-    } else if (control == shell.diagnosticsLabel) {
-        facts.name = kDiagnosticsName;
-        facts.role = ROLE_SYSTEM_STATICTEXT;
-        facts.state = WindowState(control, scope) | STATE_SYSTEM_READONLY;
-        facts.hasValue = true;
-        facts.value = shell.diagnosticsText;
-    } else {
-        // The primary, close, change, copy and log buttons; the close button's caption is drawn as an
-        // image, its window text still names it.
-        facts.name = CaptionOf(control, scope);
-        facts.role = ROLE_SYSTEM_PUSHBUTTON;
-        facts.state = ButtonState(control, scope);
-        facts.defaultAction = kPressAction;
+        return facts;
+    }
+    const ShellChild* child = FindShellChild(shell, control);
+    // Only the children with an object of their own are described; anything else reads as a button.
+    facts.role =
+        child && child->accessibleRole != kSystemAccessible ? child->accessibleRole : ROLE_SYSTEM_PUSHBUTTON;
+    switch (facts.role) {
+        case ROLE_SYSTEM_CHECKBUTTON:
+            // The agreement box itself reads only "同意"; its window text is the whole sentence the links
+            // complete.
+            DescribeCheckBox(
+                facts, control,
+                control == shell.agreementCheckbox ? shell.agreementAccepted : shell.createShortcut, scope);
+            break;
+        case ROLE_SYSTEM_LINK:
+            facts.name = CaptionOf(control, scope);
+            facts.state = ButtonState(control, scope) | STATE_SYSTEM_LINKED;
+            facts.defaultAction = kJumpAction;
+            break;
+        case ROLE_SYSTEM_TEXT:
+            // The path field, labelled by the location label beside it, which is shown whenever the
+            // field is.
+            facts.name = CaptionOf(shell.locationLabel, scope);
+            facts.state = WindowState(control, scope) | STATE_SYSTEM_READONLY;
+            facts.hasValue = true;
+            // An edit control keeps its text to itself and raises its own value change.
+            if (scope == FactsScope::Client) facts.value = WindowText(control);
+            break;
+        case ROLE_SYSTEM_PROGRESSBAR:
+            // Labelled by the headline above it.
+            facts.name = shell.windowTitle;
+            facts.state = WindowState(control, scope) | STATE_SYSTEM_READONLY;
+            facts.hasValue = true;
+            facts.value = std::to_wstring(progressPercent) + L"%";
+            break;
+        case ROLE_SYSTEM_STATICTEXT:
+            // The diagnostics text.
+            facts.name = kDiagnosticsName;
+            facts.state = WindowState(control, scope) | STATE_SYSTEM_READONLY;
+            facts.hasValue = true;
+            facts.value = shell.diagnosticsText;
+            break;
+        default:
+            if (control == shell.optionsButton) {
+                // It opens and closes a panel below it: expanded and collapsed are what it shows with its
+                // arrow.
+                const bool expanded = shell.optionsExpanded;
+                facts.name = CaptionOf(control, scope);
+                facts.state =
+                    ButtonState(control, scope) | (expanded ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED);
+                facts.defaultAction = expanded ? kCollapseAction : kExpandAction;
+                break;
+            }
+            // The primary, close, change, copy and log buttons; the close button's caption is drawn as
+            // an image, its window text still names it.
+            facts.name = CaptionOf(control, scope);
+            facts.state = ButtonState(control, scope);
+            facts.defaultAction = kPressAction;
+            break;
     }
     return facts;
 }

@@ -6,6 +6,7 @@
 #include "common/comctl32_functions.h"
 #include "common/scaling.h"
 #include "shell/accessibility.h"
+#include "shell/shell_children.h"
 #include "shell/shell_window.h"
 #include "shell/update_surface_config.h"
 #include "tovrak/renderer.h"
@@ -21,9 +22,6 @@ constexpr int kSurfaceMinimumWidth = 990;
 constexpr int kSurfaceMinimumHeight = 640;
 constexpr int kSurfaceDefaultWidth = 1440;
 constexpr int kSurfaceDefaultHeight = 940;
-
-constexpr DWORD kOwnerDrawnButtonStyle = WS_CHILD | WS_TABSTOP | BS_OWNERDRAW;
-constexpr DWORD kPathEditStyle = WS_CHILD | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL;
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 
@@ -55,6 +53,26 @@ HWND CreateChild(ShellContext& shell, DWORD exStyle, const wchar_t* className, c
     return ::CreateWindowExW(exStyle, className, text, style, 0, 0, 1, 1, shell.window,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), g_shellModule,
                              nullptr);
+}
+
+HWND CreateShellChild(ShellContext& shell, const ShellChild& child) noexcept {
+    const wchar_t* text = child.text.In(shell);
+    switch (child.kind) {
+        case ShellChildKind::OwnerDrawnButton:
+            return CreateShellButton(shell, text, child.controlId);
+        case ShellChildKind::Edit: {
+            const HWND edit =
+                CreateChild(shell, WS_EX_TRANSPARENT, L"EDIT", text, child.style, child.controlId);
+            if (edit) SetPath(edit, kPathTextColour, kPathFieldColour);
+            return edit;
+        }
+        case ShellChildKind::Static:
+            return CreateChild(shell, 0, L"STATIC", text, child.style, child.controlId);
+        case ShellChildKind::Progress:
+            // Created shown; the first layout hides it.
+            return CreateProgress(shell.window, shell.dpi, 0x312B29, 0xB7B5B4, 0xFFFFFF, 0x26201E);
+    }
+    return nullptr;
 }
 
 void FillWithShellBackground(HWND window, HDC dc) noexcept {
@@ -206,31 +224,13 @@ HWND CreateShellButton(ShellContext& shell, const wchar_t* caption, int controlI
 }
 
 void CreateShellChildren(ShellContext& shell) noexcept {
-    shell.primaryButton = CreateShellButton(shell, shell.primaryCaption.c_str(), kPrimaryButtonId);
-    shell.optionsButton = CreateShellButton(shell, L"更多选项", kOptionsButtonId);
-    shell.closeButton = CreateShellButton(shell, L"关闭安装器", kCloseButtonId);
-    shell.agreementCheckbox = CreateShellButton(shell, L"同意用户协议与隐私政策", kAgreementCheckboxId);
-    shell.userAgreementLink = CreateShellButton(shell, L"《用户协议》", kUserAgreementLinkId);
-    shell.privacyPolicyLink = CreateShellButton(shell, L"《隐私政策》", kPrivacyPolicyLinkId);
-    shell.shortcutCheckbox = CreateShellButton(shell, L"创建桌面快捷方式", kShortcutCheckboxId);
-    shell.browseButton = CreateShellButton(shell, L"更改", kBrowseButtonId);
-    shell.copyDiagnosticsButton = CreateShellButton(shell, L"复制诊断信息", kCopyDiagnosticsButtonId);
-    shell.openLogButton = CreateShellButton(shell, L"打开日志目录", kOpenLogButtonId);
-
-    shell.pathEdit = CreateChild(shell, WS_EX_TRANSPARENT, L"EDIT", shell.installDirectory.c_str(),
-                                 kPathEditStyle, kPathEditId);
-    if (shell.pathEdit) SetPath(shell.pathEdit, kPathTextColour, kPathFieldColour);
-
-    shell.diagnosticsLabel = CreateChild(shell, 0, L"STATIC", L"", WS_CHILD, kDiagnosticsLabelId);
-    shell.locationLabel = CreateChild(shell, 0, L"STATIC", L"安装位置", WS_CHILD | SS_CENTERIMAGE, 0);
-    shell.directoryNoteLabel = CreateChild(shell, 0, L"STATIC", L"", WS_CHILD | SS_CENTERIMAGE | SS_RIGHT, 0);
-
-    shell.progressBar = CreateProgress(shell.window, shell.dpi, 0x312B29, 0xB7B5B4, 0xFFFFFF, 0x26201E);
+    for (const ShellChild& child : kShellChildren)
+        shell.*child.window = CreateShellChild(shell, child);
 
     const WPARAM font = reinterpret_cast<WPARAM>(shell.bodyFont.get());
-    for (HWND control :
-         {shell.pathEdit, shell.diagnosticsLabel, shell.locationLabel, shell.directoryNoteLabel}) {
-        if (control) ::SendMessageW(control, WM_SETFONT, font, FALSE);
+    for (const ShellChild& child : kShellChildren) {
+        const HWND control = shell.*child.window;
+        if (control && TakesBodyFont(child.kind)) ::SendMessageW(control, WM_SETFONT, font, FALSE);
     }
     AttachShellAccessibility(shell);
 }

@@ -1,6 +1,8 @@
 #include "shell/layout.h"
 
 #include <algorithm>
+#include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -9,7 +11,9 @@
 #include "common/gdiplus.h"
 #include "common/scaling.h"
 #include "shell/accessibility.h"
+#include "shell/layout_placements.h"
 #include "shell/painter.h"
+#include "shell/shell_children.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
 #include "shell/window_text.h"
@@ -19,11 +23,6 @@ namespace tovrak {
 namespace {
 
 constexpr int kExpandedIdleHeight = 668;
-constexpr int kDiagnosticsPanelTop = 520;
-constexpr int kDiagnosticsDefaultHeight = 160;
-constexpr int kDiagnosticsButtonsDefaultTop = 690;
-// The diagnostics buttons sit this far below the panel's top plus the measured height.
-constexpr int kDiagnosticsButtonsOffset = 544;
 // The expanded diagnostics panel adds this to the measured height, which is capped so that the
 // window never asks for more than 1200 units.
 constexpr int kDiagnosticsPanelExtra = 604;
@@ -51,13 +50,29 @@ bool HasCurrentDiagnosticsMeasurement(const ShellContext& shell) noexcept {
 }
 
 void HideEveryChild(const ShellContext& shell) noexcept {
-    for (HWND child :
-         {shell.primaryButton, shell.optionsButton, shell.closeButton, shell.agreementCheckbox,
-          shell.userAgreementLink, shell.privacyPolicyLink, shell.shortcutCheckbox, shell.browseButton,
-          shell.pathEdit, shell.copyDiagnosticsButton, shell.openLogButton, shell.diagnosticsLabel,
-          shell.progressBar, shell.locationLabel, shell.directoryNoteLabel}) {
-        SetVisible(child, false);
-    }
+    for (const ShellChild& child : kShellChildren)
+        SetVisible(shell.*child.window, false);
+}
+
+// Places one row of layout_placements.h, when it is for the shell's mode. `diagnosticsHeight` is the
+// measured height of the diagnostics text, once there is one.
+void Place(const ShellContext& shell, const ChildPlacement& placement,
+           std::optional<int> diagnosticsHeight) noexcept {
+    const PlacedIn mode = shell.uninstallMode ? PlacedIn::UninstallMode : PlacedIn::InstallMode;
+    if (placement.mode != PlacedIn::EveryMode && placement.mode != mode) return;
+    int y = placement.y;
+    int height = placement.height;
+    if (diagnosticsHeight && placement.follows == Follows::DiagnosticsHeight) height = *diagnosticsHeight;
+    if (diagnosticsHeight && placement.follows == Follows::DiagnosticsEnd)
+        y = kDiagnosticsTextPlacement.y + *diagnosticsHeight + kDiagnosticsButtonsGap;
+    PlaceChild(shell.*placement.child, placement.x, y, placement.width, height);
+}
+
+// The rows in their order: the order of the moves.
+void Place(const ShellContext& shell, std::span<const ChildPlacement> placements,
+           std::optional<int> diagnosticsHeight) noexcept {
+    for (const ChildPlacement& placement : placements)
+        Place(shell, placement, diagnosticsHeight);
 }
 
 // Covers, in the background colour, the strip into which the window is about to grow, so that
@@ -222,25 +237,9 @@ void LayoutShell() {
     const bool idleInstall = shell.stateKind == ShellStateIdle && install;
     // Once measured, the diagnostics keep their height and their buttons stay below them, so that an
     // unchanged layout moves nothing.
-    const bool measured = shell.diagnosticsDpi != 0;
-    const int diagnosticsHeight = measured ? shell.diagnosticsHeight : kDiagnosticsDefaultHeight;
-    const int diagnosticsButtonsTop =
-        measured ? shell.diagnosticsHeight + kDiagnosticsButtonsOffset : kDiagnosticsButtonsDefaultTop;
-
-    PlaceChild(shell.primaryButton, 184, 322, 333, 44);
-    PlaceChild(shell.closeButton, 656, 8, 36, 36);
-    PlaceChild(shell.optionsButton, 584, 450, 84, 27);
-    PlaceChild(shell.agreementCheckbox, 28, 450, 55, 27);
-    PlaceChild(shell.userAgreementLink, 83, 454, 78, 20);
-    PlaceChild(shell.privacyPolicyLink, 166, 454, 78, 20);
-    PlaceChild(shell.pathEdit, 50, 567, shell.uninstallMode ? 600 : 520, 20);
-    PlaceChild(shell.browseButton, 588, 561, 74, 32);
-    PlaceChild(shell.shortcutCheckbox, 28, 612, 209, 28);
-    PlaceChild(shell.copyDiagnosticsButton, 32, diagnosticsButtonsTop, 150, 28);
-    PlaceChild(shell.openLogButton, 200, diagnosticsButtonsTop, 160, 28);
-    PlaceChild(shell.diagnosticsLabel, 32, kDiagnosticsPanelTop, 636, diagnosticsHeight);
-    PlaceChild(shell.locationLabel, 32, 526, 160, 20);
-    PlaceChild(shell.directoryNoteLabel, 250, 526, 418, 20);
+    const std::optional<int> measuredHeight =
+        shell.diagnosticsDpi != 0 ? std::optional<int>(shell.diagnosticsHeight) : std::nullopt;
+    Place(shell, kFacePlacements, measuredHeight);
 
     SetVisible(shell.locationLabel, expanded && idle);
     SetVisible(shell.directoryNoteLabel, idleInstall && expanded);
@@ -251,7 +250,7 @@ void LayoutShell() {
                                 (shell.agreementAccepted && shell.gateOpen);
     SetEnabled(shell.primaryButton, primaryEnabled);
 
-    PlaceChild(shell.progressBar, 184, 339, 333, 9);
+    Place(shell, kProgressPlacement, std::nullopt);
     SetVisible(shell.progressBar, shell.stateKind == ShellStateRunning);
 
     SetVisible(shell.closeButton, true);
@@ -276,17 +275,16 @@ void LayoutShell() {
     shell.expandedHeight = kExpandedIdleHeight;
     if (!idle) {
         if (HasCurrentDiagnosticsMeasurement(shell)) {
-            PlaceChild(shell.diagnosticsLabel, 32, kDiagnosticsPanelTop, 636, shell.diagnosticsHeight);
+            Place(shell, kDiagnosticsTextPlacement, shell.diagnosticsHeight);
         } else {
+            // LayoutDiagnostics sizes the label to the text itself.
             shell.diagnosticsHeight =
                 LayoutDiagnostics(shell.diagnosticsLabel, static_cast<int32_t>(shell.dpi),
                                   kDiagnosticsPrimaryColour, kDiagnosticsSecondaryColour, kBackgroundColour);
             shell.diagnosticsDpi = static_cast<int>(shell.dpi);
             shell.diagnosticsMeasured = shell.diagnosticsText;
         }
-        PlaceChild(shell.copyDiagnosticsButton, 32, shell.diagnosticsHeight + kDiagnosticsButtonsOffset, 150,
-                   28);
-        PlaceChild(shell.openLogButton, 200, shell.diagnosticsHeight + kDiagnosticsButtonsOffset, 160, 28);
+        Place(shell, kDiagnosticsButtonPlacements, shell.diagnosticsHeight);
         shell.expandedHeight =
             std::min(shell.diagnosticsHeight, kDiagnosticsHeightCap) + kDiagnosticsPanelExtra;
     }

@@ -4,6 +4,7 @@
 
 #include "common/unique_handle.h"
 #include "shell/painter_support.h"
+#include "shell/shell_children.h"
 #include "shell/shell_context.h"
 
 namespace tovrak {
@@ -106,15 +107,13 @@ void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
         PaintFaceImages(graphics.target(), *shell, backdropCopied);
     PaintFaceTexts(backBuffer.get(), *shell);
 
-    const HWND buttons[] = {shell->primaryButton,     shell->optionsButton,     shell->closeButton,
-                            shell->agreementCheckbox, shell->userAgreementLink, shell->privacyPolicyLink,
-                            shell->shortcutCheckbox,  shell->browseButton,      shell->copyDiagnosticsButton,
-                            shell->openLogButton};
     const bool shown = ::IsWindowVisible(shell->window) != FALSE;
     if (shown) {
         const HWND focus = ::GetFocus();
         if (UniqueMemoryDc itemDc(::CreateCompatibleDC(backBuffer.get())); itemDc) {
-            for (HWND button : buttons) {
+            for (const ShellChild& child : kShellChildren) {
+                if (child.kind != ShellChildKind::OwnerDrawnButton) continue;
+                const HWND button = shell->*child.window;
                 if (!IsOnScreen(shown, button)) continue;
                 // Outside the area being repainted a button's pixels would be clipped away anyway.
                 RECT overlap{};
@@ -128,11 +127,11 @@ void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
     {
         // The children that paint themselves keep their pixels: the copy goes around them.
         SavedDcState saved(targetDc);
-        const HWND selfPainting[] = {shell->pathEdit, shell->diagnosticsLabel, shell->locationLabel,
-                                     shell->directoryNoteLabel, shell->progressBar};
-        for (HWND child : selfPainting) {
-            if (!IsOnScreen(shown, child)) continue;
-            const RECT placement = ClientPlacement(shell->window, child);
+        for (const ShellChild& child : kShellChildren) {
+            if (!PaintsItself(child.kind)) continue;
+            const HWND control = shell->*child.window;
+            if (!IsOnScreen(shown, control)) continue;
+            const RECT placement = ClientPlacement(shell->window, control);
             ::ExcludeClipRect(targetDc, placement.left, placement.top, placement.right, placement.bottom);
         }
         ::BitBlt(targetDc, 0, 0, width, height, backBuffer.get(), 0, 0, SRCCOPY);

@@ -15,22 +15,6 @@ namespace tovrak {
 inline constexpr wchar_t kShellClassName[] = L"TovrakSetupShell";
 inline constexpr wchar_t kTransitionClassName[] = L"TovrakSetupTransition";
 
-// Control ids of the children that have one.
-enum ShellControlId : int {
-    kPrimaryButtonId = 0x65,
-    kOptionsButtonId = 0x66,
-    kCloseButtonId = 0x67,
-    kAgreementCheckboxId = 0x68,
-    kUserAgreementLinkId = 0x69,
-    kPrivacyPolicyLinkId = 0x6a,
-    kShortcutCheckboxId = 0x6b,
-    kBrowseButtonId = 0x6c,
-    kCopyDiagnosticsButtonId = 0x6d,
-    kOpenLogButtonId = 0x6e,
-    kPathEditId = 0x6f,
-    kDiagnosticsLabelId = 0x70,
-};
-
 // Design size of the install and uninstall window, in 96-DPI units.
 constexpr int kShellWidth = 700;
 constexpr int kShellCollapsedHeight = 500;
@@ -74,7 +58,7 @@ UniqueGpImage LoadShellImage(std::wstring_view assetDirectory, std::wstring_view
 // Loads the ten pictures; false when one of the three required ones is missing.
 bool LoadShellImages(ShellContext& shell, std::wstring_view assetDirectory) noexcept;
 HWND CreateShellButton(ShellContext& shell, const wchar_t* caption, int controlId) noexcept;
-// The fifteen children, in their order, with their fonts.
+// The children of kShellChildren (shell_children.h), in its order, with their fonts.
 void CreateShellChildren(ShellContext& shell) noexcept;
 
 LRESULT CALLBACK TransitionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

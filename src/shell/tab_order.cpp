@@ -5,13 +5,37 @@
 
 #include <windows.h>
 
-#include <iterator>
+#include <array>
+#include <cstddef>
 
 #include "shell/accessibility.h"
+#include "shell/shell_children.h"
 #include "shell/shell_context.h"
 
 namespace tovrak {
 namespace {
+
+constexpr std::size_t kTabStopCount =
+    CountShellChildren([](const ShellChild& child) { return child.readingPosition != kNotInReadingOrder; });
+
+// The children's fields by their reading position: the close button at the top right, the action, the
+// footer row, the location panel, the diagnostics panel.
+constexpr std::array<HWND ShellContext::*, kTabStopCount> kReadingOrder = [] {
+    std::array<HWND ShellContext::*, kTabStopCount> order{};
+    for (const ShellChild& child : kShellChildren) {
+        if (child.readingPosition != kNotInReadingOrder) order[child.readingPosition] = child.window;
+    }
+    return order;
+}();
+
+// Every position from 0 up is taken exactly once, so that Tab reaches every stop.
+constexpr bool EveryPositionTaken() noexcept {
+    for (HWND ShellContext::*field : kReadingOrder) {
+        if (!field) return false;
+    }
+    return true;
+}
+static_assert(EveryPositionTaken());
 
 bool TakesTheFocus(HWND control) noexcept {
     return control && ::IsWindowVisible(control) && ::IsWindowEnabled(control) &&
@@ -21,17 +45,10 @@ bool TakesTheFocus(HWND control) noexcept {
 }  // namespace
 
 HWND NextTabStop(const ShellContext& shell, HWND from, bool backwards) noexcept {
-    // The close button at the top right, the action, the footer row, the location panel, the
-    // diagnostics panel.
-    const HWND readingOrder[] = {
-        shell.closeButton,       shell.primaryButton,
-        shell.agreementCheckbox, shell.userAgreementLink,
-        shell.privacyPolicyLink, shell.optionsButton,
-        shell.pathEdit,          shell.browseButton,
-        shell.shortcutCheckbox,  shell.copyDiagnosticsButton,
-        shell.openLogButton,
-    };
-    const int count = static_cast<int>(std::size(readingOrder));
+    std::array<HWND, kTabStopCount> readingOrder{};
+    for (std::size_t i = 0; i < kTabStopCount; ++i)
+        readingOrder[i] = shell.*kReadingOrder[i];
+    const int count = static_cast<int>(kTabStopCount);
     int start = backwards ? count : -1;
     for (int i = 0; i < count; ++i) {
         if (readingOrder[i] == from) start = i;

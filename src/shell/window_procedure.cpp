@@ -10,6 +10,7 @@
 #include "shell/accessibility.h"
 #include "shell/layout.h"
 #include "shell/painter.h"
+#include "shell/shell_children.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
 #include "shell/update_surface.h"
@@ -108,9 +109,9 @@ void OnDpiChanged(ShellContext& shell, HWND window, WPARAM wParam, const RECT* s
     }
     CreateShellFonts(shell);
     const WPARAM font = reinterpret_cast<WPARAM>(shell.bodyFont.get());
-    for (HWND control :
-         {shell.pathEdit, shell.diagnosticsLabel, shell.locationLabel, shell.directoryNoteLabel}) {
-        if (control) ::SendMessageW(control, WM_SETFONT, font, TRUE);
+    for (const ShellChild& child : kShellChildren) {
+        const HWND control = shell.*child.window;
+        if (control && TakesBodyFont(child.kind)) ::SendMessageW(control, WM_SETFONT, font, TRUE);
     }
     // Forces a new diagnostics measurement and a new scrolling region at the new DPI.
     shell.diagnosticsDpi = 0;
