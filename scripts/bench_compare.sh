@@ -56,7 +56,7 @@ done
 rev_options=()
 if [ "$TOVRAK_ARCH" = x86_64 ] && ! grep -q comctl32_extra "$rev_source/CMakeLists.txt"; then
   printf 'LIBRARY comctl32.dll\nEXPORTS\nGetWindowSubclass\n' >"$rev_root/comctl32_extra.def"
-  x86_64-w64-mingw32-dlltool -d "$rev_root/comctl32_extra.def" -l "$rev_root/libcomctl32_extra.a"
+  /usr/lib/llvm-16/bin/llvm-dlltool -m i386:x86-64 -d "$rev_root/comctl32_extra.def" -l "$rev_root/libcomctl32_extra.a"
   rev_options=("-DCMAKE_CXX_STANDARD_LIBRARIES=$rev_root/libcomctl32_extra.a -lkernel32 -luser32 -lgdi32 -lwinspool -lshell32 -lole32 -loleaut32 -luuid -lcomdlg32 -ladvapi32")
 fi
 
@@ -78,28 +78,24 @@ echo "Building the work tree in $work_build ..."
 build_benchmarks "$root" "$work_build"
 
 source "$root/scripts/wine_session.sh"
-# Both builds run in one prefix and one session, so that neither pays for a colder Wine.
-export WINEPREFIX_OVERRIDE=${WINEPREFIX_OVERRIDE:-$work_build/wineprefix}
+# Both builds run in the work tree's prefix and one session, so that neither pays for a colder Wine.
 start_wine_session "$work_build" >/dev/null
 
 results=$(mktemp -d)
+declare -A builds=([rev]=$rev_build [work]=$work_build)
 run_one() {
-  local side=$1 build=$2 name=$3 round=$4
-  local exe=$build/bin/bench_$name.exe
+  local side=$1 name=$2 round=$3
+  local exe=${builds[$side]}/bin/bench_$name.exe
   [ -f "$exe" ] || return 0
   wine "$exe" >"$results/$side.$name.$round.txt" 2>/dev/null </dev/null || true
 }
 for round in $(seq "$rounds"); do
   echo "round $round of $rounds"
+  # Alternate which side goes first, so that neither always runs on a warmer machine.
+  sides=(rev work)
+  [ $((round % 2)) -eq 1 ] || sides=(work rev)
   for name in "${names[@]}"; do
-    # Alternate which side goes first, so that neither always runs on a warmer machine.
-    if [ $((round % 2)) -eq 1 ]; then
-      run_one rev "$rev_build" "$name" "$round"
-      run_one work "$work_build" "$name" "$round"
-    else
-      run_one work "$work_build" "$name" "$round"
-      run_one rev "$rev_build" "$name" "$round"
-    fi
+    for side in "${sides[@]}"; do run_one "$side" "$name" "$round"; done
   done
 done
 stop_wine_session
@@ -111,7 +107,7 @@ results, short, names = sys.argv[1], sys.argv[2], sys.argv[3:]
 figure = re.compile(r"^\s*(.*?)\s+median\s+([0-9.]+)\s*(us|ms)\b")
 
 def figures(side, name):
-    values, order = {}, []
+    values = {}
     for path in sorted(glob.glob(os.path.join(results, f"{side}.{name}.*.txt"))):
         with open(path, encoding="utf-8", errors="replace") as text:
             for line in text:
@@ -120,11 +116,9 @@ def figures(side, name):
                     continue
                 what = match.group(1).strip()
                 value = float(match.group(2)) * (1000.0 if match.group(3) == "ms" else 1.0)
-                if what not in values:
-                    values[what] = []
-                    order.append(what)
-                values[what].append(value)
-    return {what: statistics.median(v) for what, v in values.items()}, order
+                values.setdefault(what, []).append(value)
+    # In the order the benchmark prints them.
+    return {what: statistics.median(v) for what, v in values.items()}
 
 def show(us):
     return "-" if us is None else (f"{us / 1000:.2f} ms" if us >= 1000 else f"{us:.1f} us")
@@ -133,9 +127,8 @@ width = 48
 print()
 print(f"{'figure':<{width}} {short:>11} {'work tree':>11} {'ratio':>7}")
 for name in names:
-    before, _ = figures("rev", name)
-    after, order = figures("work", name)
-    order += [what for what in before if what not in after]
+    before, after = figures("rev", name), figures("work", name)
+    order = list(after) + [what for what in before if what not in after]
     print(f"== {name}")
     for what in order:
         a, b = before.get(what), after.get(what)

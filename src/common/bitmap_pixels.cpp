@@ -70,6 +70,9 @@ DibBackedBitmap CreateDibBackedBitmap(int width, int height) noexcept {
     DibBackedBitmap result;
     result.section.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!result.section || !bits) return {};
+    // The DC keeps the section selected until it is deleted, which releases it again.
+    result.dc.reset(::CreateCompatibleDC(nullptr));
+    if (!result.dc || !::SelectObject(result.dc.get(), result.section.get())) return {};
     Gdiplus::GpBitmap* bitmap = nullptr;
     if (gp::GdipCreateBitmapFromScan0(width, height, width * static_cast<int>(sizeof(std::uint32_t)),
                                       PixelFormat32bppPARGB, static_cast<BYTE*>(bits),

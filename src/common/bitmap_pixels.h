@@ -10,15 +10,16 @@
 
 namespace tovrak {
 
-// A 32-bit top-down DIB section and a premultiplied-ARGB GDI+ bitmap over the same memory: GDI+
-// composes into it and GDI copies out of it with BitBlt. The bitmap borrows the section's memory, so
-// it must be released first (declare the section first).
+// A 32-bit top-down DIB section, selected into a memory DC, and a premultiplied-ARGB GDI+ bitmap over
+// the same memory: GDI+ composes into it and GDI copies out of the DC with BitBlt. The bitmap borrows
+// the section's memory, so it goes first, then the DC, then the section (the order of the members).
 struct DibBackedBitmap {
     UniqueBitmap section;
+    UniqueMemoryDc dc;
     UniqueGpImage bitmap;
 };
 
-// Both empty when either cannot be made.
+// All empty when any of them cannot be made.
 DibBackedBitmap CreateDibBackedBitmap(int width, int height) noexcept;
 
 // Sets every pixel of the 32-bit `bitmap` (width × height) to `colour`, which must be opaque (alpha

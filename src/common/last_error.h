@@ -5,11 +5,15 @@
 
 namespace tovrak {
 
+// `error`, taken from GetLastError() earlier, or `fallback` when it is no error code.
+inline DWORD ErrorOr(DWORD error, DWORD fallback) noexcept {
+    return error != ERROR_SUCCESS ? error : fallback;
+}
+
 // GetLastError(), or `fallback` when the failing call left no error code, so that a failure can never
 // read as success.
 inline DWORD LastErrorOr(DWORD fallback) noexcept {
-    const DWORD error = ::GetLastError();
-    return error != ERROR_SUCCESS ? error : fallback;
+    return ErrorOr(::GetLastError(), fallback);
 }
 
 }  // namespace tovrak

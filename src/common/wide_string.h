@@ -25,4 +25,12 @@ inline int CopyToBuffer(std::wstring_view text, wchar_t* buffer, int capacity) n
     return static_cast<int>(count);
 }
 
+// The whole window text, through WM_GETTEXT as the window itself answers it; empty for no window.
+inline WideString WindowText(HWND window) {
+    WideString text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    const int read = ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(read > 0 ? read : 0));
+    return text;
+}
+
 }  // namespace tovrak

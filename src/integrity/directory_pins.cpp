@@ -24,11 +24,6 @@ bool NamedAsPlainDirectory(const WideString& path) {
            (attributes & kPlainDirectoryMask) == FILE_ATTRIBUTE_DIRECTORY;
 }
 
-// The handle's attributes are what hold against a directory swapped for a link after the name was asked.
-bool PinPlainDirectory(const WideString& path, PinList& pins) {
-    return PinDirectory(path, pins) && NamedAsPlainDirectory(path);
-}
-
 }  // namespace
 
 bool NormalizePayloadPath(const wchar_t* path, WideString& normalized) {
@@ -63,18 +58,18 @@ bool PinDirectory(const WideString& path, PinList& pins) {
         return false;
     }
     pins.Append(std::move(pin));
-    return true;
+    // A drive's root is never a link, whatever a platform that makes its drives of links (Wine's
+    // dosdevices) says of it by name; its handle is asked all the same.
+    return path.size() <= 3 || NamedAsPlainDirectory(path);
 }
 
 bool PinDirectoryChain(const WideString& path, PinList& pins) {
-    // A drive's root is never a link, whatever a platform that makes its drives of links (Wine's
-    // dosdevices) says of it by name; its handle is asked all the same.
     if (!PinDirectory(path.substr(0, 3), pins)) return false;
     if (path.size() < 4) return true;
     for (std::size_t i = 3; i < path.size(); ++i) {
-        if (path[i] == L'\\' && !PinPlainDirectory(path.substr(0, i), pins)) return false;
+        if (path[i] == L'\\' && !PinDirectory(path.substr(0, i), pins)) return false;
     }
-    return PinPlainDirectory(path, pins);
+    return PinDirectory(path, pins);
 }
 
 WideString JoinPath(const WideString& directory, std::wstring_view name) {

@@ -35,7 +35,8 @@ class PinList {
 bool NormalizePayloadPath(const wchar_t* path, WideString& normalized);
 
 // Opens `path` (a normalised payload path) as a directory that cannot be moved, renamed or removed
-// while the handle is open, and appends the handle. False when it is not a real directory.
+// while the handle is open, and appends the handle. False when it is not a real directory, whether
+// its handle or, below a drive root, its name shows the link.
 bool PinDirectory(const WideString& path, PinList& pins);
 
 // Pins the drive root of `path`, every directory between it and `path`, and `path` itself; false when

@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "common/export_guard.h"
-#include "common/last_error.h"
 #include "pipes/pipe_server.h"
 #include "shell/shell_context.h"
 #include "tovrak/renderer.h"
@@ -76,16 +75,8 @@ int FinishStatusRead(LaunchStatusListener& listener) noexcept {
 std::int32_t TakeStatus(LaunchStatusListener& listener) noexcept {
     if (!listener.pipe) return Negated(ERROR_INVALID_HANDLE);
     if (!listener.reading) {
-        if (!listener.connected) {
-            DWORD ignored = 0;
-            if (!::GetOverlappedResult(listener.pipe.get(), &listener.overlapped, &ignored, FALSE)) {
-                const DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
-                if (error == ERROR_IO_INCOMPLETE) return 0;
-                listener.Reset();
-                return Negated(error);
-            }
-        }
-        listener.connected = true;
+        if (const DWORD error = FinishConnect(listener))
+            return error == ERROR_IO_INCOMPLETE ? 0 : Negated(error);
         if (!IsExpectedClient(listener.pipe.get(), listener.expectedImagePath)) return DropClient(listener);
         if (!StartStatusRead(listener)) return DropClient(listener);
     }

@@ -121,6 +121,18 @@ DWORD StartConnect(PipeListener& listener) noexcept {
     }
 }
 
+DWORD FinishConnect(PipeListener& listener) noexcept {
+    if (listener.connected) return 0;
+    DWORD ignored = 0;
+    if (!::GetOverlappedResult(listener.pipe.get(), &listener.overlapped, &ignored, FALSE)) {
+        const DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
+        if (error != ERROR_IO_INCOMPLETE) listener.Reset();
+        return error;
+    }
+    listener.connected = true;
+    return 0;
+}
+
 bool IsExpectedClient(HANDLE pipe, const WideString& expectedImagePath) noexcept {
     ULONG processId = 0;
     if (!::GetNamedPipeClientProcessId(pipe, &processId)) return false;

@@ -39,6 +39,11 @@ DWORD OpenListenerPipe(PipeListener& listener, const wchar_t* pipeId, const wcha
 // client is connected or the connect is outstanding, otherwise the error of ConnectNamedPipe.
 DWORD StartConnect(PipeListener& listener) noexcept;
 
+// Asks whether the connect that StartConnect began has completed, without waiting: 0 once a client is
+// connected (`connected` is set), ERROR_IO_INCOMPLETE while none is, any other error after the
+// listener was reset.
+DWORD FinishConnect(PipeListener& listener) noexcept;
+
 // True when the process at the client end of `pipe` runs the executable `expectedImagePath`
 // (letter case ignored). A client that cannot be identified is not the expected one.
 bool IsExpectedClient(HANDLE pipe, const WideString& expectedImagePath) noexcept;

@@ -2,7 +2,6 @@
 // written. Both channels run the same listener on their own pipe name and context field.
 
 #include "common/export_guard.h"
-#include "common/last_error.h"
 #include "pipes/pipe_server.h"
 #include "shell/shell_context.h"
 #include "tovrak/renderer.h"
@@ -42,16 +41,8 @@ std::uint32_t Poll(PipeListener ShellContext::*field) noexcept {
     if (!g_shell) return ERROR_INVALID_HANDLE;
     PipeListener& listener = g_shell->*field;
     if (!listener.pipe) return ERROR_INVALID_HANDLE;
-    if (!listener.connected) {
-        DWORD ignored = 0;
-        if (!::GetOverlappedResult(listener.pipe.get(), &listener.overlapped, &ignored, FALSE)) {
-            const DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
-            if (error == ERROR_IO_INCOMPLETE) return 0;
-            listener.Reset();
-            return AsPollError(error);
-        }
-        listener.connected = true;
-    }
+    if (const DWORD error = FinishConnect(listener))
+        return error == ERROR_IO_INCOMPLETE ? 0 : AsPollError(error);
     if (IsExpectedClient(listener.pipe.get(), listener.expectedImagePath)) {
         listener.Reset();
         return kExpectedClientConnected;

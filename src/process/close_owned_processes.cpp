@@ -19,10 +19,6 @@ namespace {
 // The exit code of a terminated owned process.
 constexpr UINT kTerminatedExitCode = 1;
 
-DWORD ErrorOr(DWORD error, DWORD fallback) {
-    return error != ERROR_SUCCESS ? error : fallback;
-}
-
 DWORD TerminateOwned(const std::vector<OwnedProcessRecord>& records, DWORD watchPid, ProcessWaitList& held) {
     for (const OwnedProcessRecord& record : records) {
         if (watchPid != 0 && !IsProcessAlive(watchPid)) return CloseOwnedProcessesWatchEnded;

@@ -44,8 +44,6 @@ struct AccessibleControl {
     // What clients were last told (or found at creation).
     AccessibleFacts announced;
     int progressPercent = 0;
-    // An edit control raises its own value change when its text changes.
-    bool announcesValue = true;
 };
 
 // The window itself and its children that have an object of their own.
@@ -100,9 +98,9 @@ void Announce(AccessibleControl& record, bool shown) noexcept {
             const AccessibleFacts& before = record.announced;
             if (now.name != before.name)
                 ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, record.window, OBJID_CLIENT, CHILDID_SELF);
-            if (AnnouncedState(now.state) != AnnouncedState(before.state))
+            if (now.state != before.state)
                 ::NotifyWinEvent(EVENT_OBJECT_STATECHANGE, record.window, OBJID_CLIENT, CHILDID_SELF);
-            if (record.announcesValue && now.value != before.value)
+            if (now.value != before.value)
                 ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, record.window, OBJID_CLIENT, CHILDID_SELF);
             if (now.description != before.description)
                 ::NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, record.window, OBJID_CLIENT, CHILDID_SELF);
@@ -201,8 +199,6 @@ void AttachTo(const ShellContext& shell, HWND control, AccessibleControl*& slot)
     if (!control) return;
     auto* record = new (std::nothrow) AccessibleControl(control);
     if (!record) return;
-    // The path field, an edit control, raises its own value change when its text changes.
-    record->announcesValue = control != shell.pathEdit;
     GuardExportVoid([&] {
         record->announced =
             DescribeShellControl(shell, control, record->progressPercent, FactsScope::Announcement);

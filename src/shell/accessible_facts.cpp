@@ -22,16 +22,6 @@ constexpr wchar_t kCollapseAction[] = L"折叠";
 // The diagnostics panel is opened by the button that reads this, and it is what the text is.
 constexpr wchar_t kDiagnosticsName[] = L"诊断信息";
 
-std::wstring WindowText(HWND window) {
-    if (!window) return {};
-    const int length = ::GetWindowTextLengthW(window);
-    if (length <= 0) return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int read = ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<size_t>(read > 0 ? read : 0));
-    return text;
-}
-
 // The states every window-backed control shares, as the system's own proxies report them.
 LONG WindowState(HWND control, FactsScope scope) noexcept {
     const LONG style = ::GetWindowLongW(control, GWL_STYLE);
@@ -69,10 +59,6 @@ const std::wstring& PaintedHeadline(const ShellContext& shell) noexcept {
 }
 
 }  // namespace
-
-LONG AnnouncedState(LONG state) noexcept {
-    return state & ~(STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_PRESSED);
-}
 
 AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, int progressPercent,
                                      FactsScope scope) {

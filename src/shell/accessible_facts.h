@@ -26,18 +26,15 @@ struct AccessibleFacts {
 };
 
 // How much a description has to answer: everything a client may read, or only what an announcement
-// compares (the name, the announced state bits, the value and the description). The latter runs at the
-// end of every layout, so it reads the window records only and sends no message: it leaves out the
-// bits that AnnouncedState masks anyway and the edit control's value, which the edit announces itself.
+// compares (the name, the state bits announced as a state change, the value and the description). The
+// latter runs at the end of every layout, so it reads the window records only and sends no message:
+// it leaves out visibility, focus and the pressed look, which have their own events (raised by the
+// system) or none, and the edit control's value, which the edit announces itself.
 enum class FactsScope { Client, Announcement };
 
 // The facts of `control`, the shell window or one of its children. `progressPercent` is what the progress bar
 // was last told to show; only the bar reads it.
 AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, int progressPercent,
                                      FactsScope scope = FactsScope::Client);
-
-// The state bits whose change is announced as a state change. Visibility, focus and the pressed look
-// have their own events (raised by the system) or none.
-LONG AnnouncedState(LONG state) noexcept;
 
 }  // namespace tovrak

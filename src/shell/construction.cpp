@@ -227,12 +227,16 @@ void CreateShellChildren(ShellContext& shell) noexcept {
     for (const ShellChild& child : kShellChildren)
         shell.*child.window = CreateShellChild(shell, child);
 
+    ApplyBodyFont(shell, false);
+    AttachShellAccessibility(shell);
+}
+
+void ApplyBodyFont(const ShellContext& shell, bool redraw) noexcept {
     const WPARAM font = reinterpret_cast<WPARAM>(shell.bodyFont.get());
     for (const ShellChild& child : kShellChildren) {
         const HWND control = shell.*child.window;
-        if (control && TakesBodyFont(child.kind)) ::SendMessageW(control, WM_SETFONT, font, FALSE);
+        if (control && TakesBodyFont(child.kind)) ::SendMessageW(control, WM_SETFONT, font, redraw);
     }
-    AttachShellAccessibility(shell);
 }
 
 LRESULT CALLBACK TransitionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

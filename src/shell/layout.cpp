@@ -4,7 +4,6 @@
 #include <optional>
 #include <span>
 #include <utility>
-#include <vector>
 
 #include "common/bitmap_pixels.h"
 #include "common/dwmapi_functions.h"
@@ -13,6 +12,7 @@
 #include "shell/accessibility.h"
 #include "shell/layout_placements.h"
 #include "shell/painter.h"
+#include "shell/painter_support.h"
 #include "shell/shell_children.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
@@ -29,8 +29,6 @@ constexpr int kDiagnosticsPanelExtra = 604;
 constexpr int kDiagnosticsHeightCap = 596;
 // The layout repaints only below the logo area.
 constexpr int kLayoutRedrawTop = 220;
-// Under the background, where the picture is transparent or does not reach.
-constexpr Gdiplus::ARGB kBackdropColour = 0xFF1E2026;
 
 constexpr COLORREF kScrollTrackColour = kBackgroundColour;
 constexpr COLORREF kScrollThumbColour = kMutedTextColour;
@@ -198,13 +196,7 @@ void SetTextIfChanged(HWND control, std::wstring_view text) {
 }
 
 void SetFieldTextIfChanged(HWND edit, std::wstring_view text) {
-    if (!edit) return;
-    const int length = ::GetWindowTextLengthW(edit);
-    if (length == static_cast<int>(text.size())) {
-        std::vector<wchar_t> current(static_cast<size_t>(length) + 1);
-        const int read = ::GetWindowTextW(edit, current.data(), length + 1);
-        if (read == length && std::wstring_view(current.data(), static_cast<size_t>(read)) == text) return;
-    }
+    if (!edit || WindowText(edit) == text) return;
     const WideString terminated(text);
     ::SetWindowTextW(edit, terminated.c_str());
 }
@@ -274,17 +266,16 @@ void LayoutShell() {
 
     shell.expandedHeight = kExpandedIdleHeight;
     if (!idle) {
-        if (HasCurrentDiagnosticsMeasurement(shell)) {
-            Place(shell, kDiagnosticsTextPlacement, shell.diagnosticsHeight);
-        } else {
+        // A current measurement was placed with the face above; a new one moves the buttons below it.
+        if (!HasCurrentDiagnosticsMeasurement(shell)) {
             // LayoutDiagnostics sizes the label to the text itself.
             shell.diagnosticsHeight =
                 LayoutDiagnostics(shell.diagnosticsLabel, static_cast<int32_t>(shell.dpi),
                                   kDiagnosticsPrimaryColour, kDiagnosticsSecondaryColour, kBackgroundColour);
             shell.diagnosticsDpi = static_cast<int>(shell.dpi);
             shell.diagnosticsMeasured = shell.diagnosticsText;
+            Place(shell, kDiagnosticsButtonPlacements, shell.diagnosticsHeight);
         }
-        Place(shell, kDiagnosticsButtonPlacements, shell.diagnosticsHeight);
         shell.expandedHeight =
             std::min(shell.diagnosticsHeight, kDiagnosticsHeightCap) + kDiagnosticsPanelExtra;
     }
@@ -310,31 +301,27 @@ void ComposeBackdrop() noexcept {
     ShellContext& shell = *g_shell;
     const int width = S(shell.logicalWidth);
     const int height = S(shell.logicalHeight);
-    // The bitmap goes before the memory it borrows.
+    // The bitmap goes before the DC and the memory it borrows.
     shell.backdropBitmap.reset();
+    shell.backdropDc.reset();
     shell.backdropSection.reset();
     DibBackedBitmap backdrop = CreateDibBackedBitmap(width, height);
-    if (!backdrop.bitmap) {
-        // Without a section the painters draw the backdrop with GDI+ alone.
-        Gdiplus::GpBitmap* plain = nullptr;
-        if (gp::GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppPARGB, nullptr, &plain) !=
-            Gdiplus::Ok)
-            return;
-        backdrop.bitmap.reset(plain);
-    }
+    if (!backdrop.bitmap) return;
     shell.backdropSection = std::move(backdrop.section);
+    shell.backdropDc = std::move(backdrop.dc);
     shell.backdropBitmap = std::move(backdrop.bitmap);
     Gdiplus::GpBitmap* bitmap = AsBitmap(shell.backdropBitmap);
 
     // The pixels are written before a graphics context exists on the bitmap: GDI+ on Windows may
-    // refuse to lock the bits of a bitmap that is being drawn into.
-    const bool filled = FillBitmap(bitmap, width, height, kBackdropColour);
+    // refuse to lock the bits of a bitmap that is being drawn into. A background copied whole leaves
+    // nothing of the fill to see.
     const bool backgroundCopied = CopyOpaqueBitmap(bitmap, AsBitmap(shell.backgroundImage), width, height);
+    const bool filled = backgroundCopied || FillBitmap(bitmap, width, height, kFaceColour);
 
     UniqueGpGraphics graphics;
     if (gp::GdipGetImageGraphicsContext(bitmap, graphics.put()) != Gdiplus::Ok) return;
     // Drawing errors leave a partly drawn backdrop; the painter copies whatever is there.
-    if (!filled) gp::GdipGraphicsClear(graphics.get(), kBackdropColour);
+    if (!filled) gp::GdipGraphicsClear(graphics.get(), kFaceColour);
     if (!backgroundCopied) {
         gp::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
         gp::GdipDrawImageRectI(graphics.get(), shell.backgroundImage.get(), 0, 0, width, height);

@@ -102,7 +102,7 @@ void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
 
     // GDI goes first: GDI+ draws over it on the same DC.
     const bool backdropCopied =
-        CopyBackdropPart(backBuffer.get(), shell->backdropSection.get(), 0, 0, 0, 0, width, height);
+        CopyBackdropPart(backBuffer.get(), shell->backdropDc.get(), 0, 0, 0, 0, width, height);
     if (DcGraphics graphics(backBuffer.get()); graphics)
         PaintFaceImages(graphics.target(), *shell, backdropCopied);
     PaintFaceTexts(backBuffer.get(), *shell);

@@ -93,7 +93,7 @@ BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept {
     ::SetDCBrushColor(dc, previousBrush);
     // The slice of the backdrop under the button, so the button looks transparent; copied with GDI
     // before GDI+ draws on the DC, or drawn with GDI+ below.
-    const bool backdropCopied = !inPanel && CopyBackdropPart(dc, shell->backdropSection.get(), 0, 0,
+    const bool backdropCopied = !inPanel && CopyBackdropPart(dc, shell->backdropDc.get(), 0, 0,
                                                              placement.left, placement.top, width, height);
 
     DcGraphics graphics(dc);

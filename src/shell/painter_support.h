@@ -118,22 +118,20 @@ inline void DrawBackdropPart(GraphicsTarget& target, Gdiplus::GpImage* backdrop,
 }
 
 // Copies the part (sourceX, sourceY, width, height) of the backdrop 1:1 to (x, y) of `dc` with BitBlt
-// from `section`, the DIB section under the backdrop bitmap. The backdrop is opaque, so these are the
-// pixels DrawBackdropPart gives, without GDI+ converting the part first (under Wine, milliseconds for
-// the whole face). False when there is no section or the part is not wholly inside the backdrop; the
-// caller then draws it with DrawBackdropPart.
-inline bool CopyBackdropPart(HDC dc, HBITMAP section, int x, int y, int sourceX, int sourceY, int width,
+// from `backdropDc`, the memory DC that holds the DIB section under the backdrop bitmap. The backdrop
+// is opaque, so these are the pixels DrawBackdropPart gives, without GDI+ converting the part first
+// (under Wine, milliseconds for the whole face). False when there is no such DC or the part is not
+// wholly inside the backdrop; the caller then draws it with DrawBackdropPart.
+inline bool CopyBackdropPart(HDC dc, HDC backdropDc, int x, int y, int sourceX, int sourceY, int width,
                              int height) noexcept {
     BITMAP size{};
-    if (!section || ::GetObjectW(section, sizeof(size), &size) != sizeof(size)) return false;
+    if (!backdropDc ||
+        ::GetObjectW(::GetCurrentObject(backdropDc, OBJ_BITMAP), sizeof(size), &size) != sizeof(size))
+        return false;
     if (sourceX < 0 || sourceY < 0 || width <= 0 || height <= 0 || sourceX + width > size.bmWidth ||
         sourceY + height > size.bmHeight)
         return false;
-    UniqueMemoryDc source(::CreateCompatibleDC(dc));
-    if (!source) return false;
-    SelectGuard selectSection(source.get(), section);
-    if (::GetCurrentObject(source.get(), OBJ_BITMAP) != section) return false;
-    return ::BitBlt(dc, x, y, width, height, source.get(), sourceX, sourceY, SRCCOPY) != FALSE;
+    return ::BitBlt(dc, x, y, width, height, backdropDc, sourceX, sourceY, SRCCOPY) != FALSE;
 }
 
 // Draws `text` with GDI, transparent background.

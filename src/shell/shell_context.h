@@ -50,9 +50,10 @@ struct ShellContext {
     // Images.
     UniqueGpImage backgroundImage;
     UniqueGpImage logoImage;
-    // The memory of backdropBitmap, which the painters copy from with BitBlt. Declared first, so that
-    // it goes after the bitmap that borrows it.
+    // The memory of backdropBitmap, selected into a memory DC of its own from which the painters copy
+    // with BitBlt. Declared in this order so that the bitmap goes first, then the DC, then the memory.
     UniqueBitmap backdropSection;
+    UniqueMemoryDc backdropDc;
     UniqueGpImage backdropBitmap;
     UniqueGpImage closeImage;
     UniqueGpImage arrowDownImage;

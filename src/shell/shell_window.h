@@ -60,6 +60,8 @@ bool LoadShellImages(ShellContext& shell, std::wstring_view assetDirectory) noex
 HWND CreateShellButton(ShellContext& shell, const wchar_t* caption, int controlId) noexcept;
 // The children of kShellChildren (shell_children.h), in its order, with their fonts.
 void CreateShellChildren(ShellContext& shell) noexcept;
+// Gives the children that show text the body font; `redraw` repaints them with it at once.
+void ApplyBodyFont(const ShellContext& shell, bool redraw) noexcept;
 
 LRESULT CALLBACK TransitionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

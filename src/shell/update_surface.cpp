@@ -122,7 +122,7 @@ void PaintUpdateSurface(HDC targetDc, const RECT* dirtyRect) noexcept {
     if (!bitmap) return;
     SelectGuard selectBitmap(buffer.get(), bitmap.get());
     // The base is a 1:1 copy of the prepared backdrop: with GDI before GDI+ draws, or with GDI+ below.
-    const bool backdropCopied = CopyBackdropPart(buffer.get(), shell->backdropSection.get(), 0, 0, area.left,
+    const bool backdropCopied = CopyBackdropPart(buffer.get(), shell->backdropDc.get(), 0, 0, area.left,
                                                  area.top, areaWidth, areaHeight);
 
     if (DcGraphics graphics(buffer.get()); graphics) {

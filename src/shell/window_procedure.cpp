@@ -54,7 +54,7 @@ bool TakesClicks(const ShellContext& shell, HWND control) noexcept {
 void OnCommand(ShellContext& shell, HWND control) noexcept {
     if (shell.updateMode || !control || !TakesClicks(shell, control)) return;
     if (control == shell.primaryButton) {
-        if (shell.stateKind != ShellStateRunning && ::IsWindowEnabled(control)) {
+        if (shell.stateKind != ShellStateRunning) {
             shell.pendingCommand = ShellCommandPrimaryAction;
             // Given back by the host through ShellState, so that a double click starts nothing twice.
             ::EnableWindow(control, FALSE);
@@ -108,11 +108,7 @@ void OnDpiChanged(ShellContext& shell, HWND window, WPARAM wParam, const RECT* s
                        Scale(shell.logicalHeight, shell.dpi), SWP_NOZORDER | SWP_NOACTIVATE);
     }
     CreateShellFonts(shell);
-    const WPARAM font = reinterpret_cast<WPARAM>(shell.bodyFont.get());
-    for (const ShellChild& child : kShellChildren) {
-        const HWND control = shell.*child.window;
-        if (control && TakesBodyFont(child.kind)) ::SendMessageW(control, WM_SETFONT, font, TRUE);
-    }
+    ApplyBodyFont(shell, true);
     // Forces a new diagnostics measurement and a new scrolling region at the new DPI.
     shell.diagnosticsDpi = 0;
     shell.scrollRange = -1;

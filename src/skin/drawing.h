@@ -61,13 +61,6 @@ inline HFONT WindowFont(HWND window) noexcept {
     return reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0));
 }
 
-// The whole window text (through WM_GETTEXT, as the window itself answers it).
-inline WideString WindowText(HWND window) {
-    WideString text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 // BeginPaint/EndPaint for the lifetime of the guard.
 class PaintScope {
   public:

@@ -22,12 +22,6 @@ bool IsShown(HWND control) {
     return (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-std::wstring WindowText(HWND window) {
-    wchar_t text[512] = {};
-    ::GetWindowTextW(window, text, 512);
-    return text;
-}
-
 void Click(HWND button) {
     ::SendMessageW(button, BM_CLICK, 0, 0);
 }

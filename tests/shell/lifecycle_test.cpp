@@ -59,12 +59,6 @@ int ThreadWindowCount() {
     return count;
 }
 
-std::wstring WindowText(HWND window) {
-    wchar_t text[256] = {};
-    ::GetWindowTextW(window, text, 256);
-    return text;
-}
-
 SIZE ClientSize(HWND window) {
     RECT client{};
     ::GetClientRect(window, &client);

@@ -23,12 +23,6 @@ using namespace tovrak::test;
 
 namespace {
 
-std::wstring WindowText(HWND window) {
-    wchar_t text[MAX_PATH * 2] = {};
-    ::GetWindowTextW(window, text, static_cast<int>(std::size(text)));
-    return text;
-}
-
 LRESULT HitTestAt(HWND window, int xUnits, int yUnits) {
     POINT point{Scale(xUnits, g_shell->dpi), Scale(yUnits, g_shell->dpi)};
     ::ClientToScreen(window, &point);
