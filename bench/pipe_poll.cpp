@@ -77,9 +77,8 @@ void ReportIdle(const char* label, double medianUs) {
 }  // namespace
 
 int wmain() {
-    tovrak::ShellContext* context = tovrak::AllocateShellContext();
-    if (!context) return 1;
-    tovrak::g_shell = context;
+    tovrak::InstallShellRecord(tovrak::AllocateShellContext());
+    if (!tovrak::ShellIsOpen()) return 1;
     wchar_t self[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
 
@@ -109,7 +108,6 @@ int wmain() {
                 cycleUs, reported, kCycles);
     std::printf("idle poll budget %.0f us\n", kIdlePollBudgetUs);
 
-    tovrak::g_shell = nullptr;
-    tovrak::FreeShellContext(context);
+    tovrak::RemoveShellRecord();
     return 0;
 }

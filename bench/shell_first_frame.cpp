@@ -67,10 +67,9 @@ constexpr std::array<const char*, kStepCount> kStepNames = {
 // One open and show, step by step; false when a step failed.
 bool OpenAndShowInSteps(std::array<double, kStepCount>& times) {
     using namespace tovrak;
-    ShellContext* record = AllocateShellContext();
-    if (!record) return false;
-    g_shell = record;
-    ShellContext& shell = *record;
+    InstallShellRecord(AllocateShellContext());
+    if (!ShellIsOpen()) return false;
+    ShellContext& shell = *g_shell;
     shell.installDirectory = L"C:\\Tovrak\\Sample";
     shell.displayName = L"Tovrak";
     shell.fontFace = L"Microsoft YaHei";
@@ -86,12 +85,12 @@ bool OpenAndShowInSteps(std::array<double, kStepCount>& times) {
         ShellClose();
         return false;
     }
-    RegisterShellClasses();
+    RegisterShellClasses(shell);
     const ShellPlacement placement = PlaceShellWindow(shell, WideString(), WideString());
     watch.Lap();
     CreateShellFonts(shell);
     times[kFonts] = watch.Lap();
-    ComposeBackdrop();
+    ComposeBackdrop(shell);
     times[kBackdrop] = watch.Lap();
     shell.window =
         ::CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_APPWINDOW | WS_EX_LAYERED | WS_EX_COMPOSITED,
@@ -105,7 +104,7 @@ bool OpenAndShowInSteps(std::array<double, kStepCount>& times) {
     }
     CreateShellChildren(shell);
     times[kChildren] = watch.Lap();
-    LayoutShell();
+    LayoutShell(shell);
     times[kLayout] = watch.Lap();
 
     // What ShellShow does, in its order.

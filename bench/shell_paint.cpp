@@ -50,7 +50,8 @@ void Report(const char* what, double median, double budget) {
 void FullPaint(const char* what) {
     const HWND window = tovrak::g_shell->window;
     const HDC dc = ::GetDC(window);
-    Report(what, MedianMilliseconds([dc] { tovrak::PaintShell(dc, nullptr); }), kDisplayFrameMs);
+    Report(what, MedianMilliseconds([dc] { tovrak::PaintShell(*tovrak::g_shell, dc, nullptr); }),
+           kDisplayFrameMs);
     ::ReleaseDC(window, dc);
 }
 

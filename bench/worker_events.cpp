@@ -129,14 +129,13 @@ void Latency(const wchar_t* arguments, const char* name) {
 }  // namespace
 
 int wmain() {
-    g_shell = AllocateShellContext();
+    InstallShellRecord(AllocateShellContext());
     if (!g_shell) return 1;
     Throughput();
     EmptyCall();
     Latency(L"many:512:2", "burst, 8 ms poll: ");
     Latency(L"paced:512:2", "paced 2 ms, 8 ms poll:");
     ReleaseWorker(*g_shell);
-    FreeShellContext(g_shell);
-    g_shell = nullptr;
+    RemoveShellRecord();
     return 0;
 }

@@ -43,7 +43,8 @@ typedef enum ShellCommand {
 typedef enum ShellStateKind {
     ShellStateIdle = 0,
     ShellStateRunning = 1,
-    ShellStateFailed = 2
+    ShellStateFailed = 2,
+    ShellStateUninstallIdle = 4 /* in uninstall mode, the idle screen as ShellStateIdle shows it */
 } ShellStateKind;
 
 /* Shell modes given to ShellOpen. */
@@ -79,7 +80,8 @@ typedef enum OwnedProcesses {
 #define TOVRAK_ERROR_GEN_FAILURE 31u   /* a failure without a system error code */
 #define TOVRAK_ERROR_INVALID_PARAMETER 87u
 #define TOVRAK_ERROR_INVALID_NAME 123u
-#define TOVRAK_ERROR_BUSY 170u /* configuration while a shell is open; a worker exists */
+#define TOVRAK_ERROR_BUSY 170u          /* configuration while a shell is open; a worker exists */
+#define TOVRAK_ERROR_WRONG_THREAD 1444u /* ERROR_INVALID_THREAD_ID: not the thread that opened the shell */
 #define TOVRAK_ERROR_TIMEOUT 1460u
 
 /* ---- Shell lifecycle and host commands (host UI thread) ---- */

@@ -2,6 +2,7 @@
 
 #include <dwmapi.h>
 
+#include "common/last_error.h"
 #include "common/system_library.h"
 
 namespace tovrak::dwmapi {
@@ -14,8 +15,7 @@ constinit SystemFunction<decltype(&::DwmFlush)> dwmFlush(library, "DwmFlush");
 
 HRESULT DwmFlush() noexcept {
     if (const auto function = dwmFlush.get()) return function();
-    const DWORD error = ::GetLastError();
-    return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    return HRESULT_FROM_WIN32(LastErrorOr(ERROR_GEN_FAILURE));
 }
 
 }  // namespace tovrak::dwmapi

@@ -38,22 +38,9 @@ void SetCurrentShellTexts(const ShellTexts& texts) noexcept {
 }
 
 WideString FillShellText(std::wstring_view text, std::wstring_view name, int percent) {
-    constexpr std::wstring_view kName = L"{name}";
-    constexpr std::wstring_view kPercent = L"{percent}";
     WideString filled;
     filled.reserve(text.size() + name.size());
-    while (!text.empty()) {
-        if (text.starts_with(kName)) {
-            filled += name;
-            text.remove_prefix(kName.size());
-        } else if (text.starts_with(kPercent)) {
-            filled += std::to_wstring(percent);
-            text.remove_prefix(kPercent.size());
-        } else {
-            filled += text.front();
-            text.remove_prefix(1);
-        }
-    }
+    ExpandShellText(text, name, percent, [&filled](std::wstring_view piece) { filled += piece; });
     return filled;
 }
 

@@ -145,7 +145,40 @@ class ShellTexts {
 const ShellTexts& CurrentShellTexts() noexcept;
 void SetCurrentShellTexts(const ShellTexts& texts) noexcept;
 
-// `text` with each `{name}` replaced by `name` and each `{percent}` by `percent` written in decimal.
+// Hands `append` the pieces of `text` with each `{name}` replaced by `name` and each `{percent}` by
+// `percent` in decimal; allocates nothing itself.
+template <typename Append>
+void ExpandShellText(std::wstring_view text, std::wstring_view name, int percent, Append&& append) {
+    constexpr std::wstring_view kName = L"{name}";
+    constexpr std::wstring_view kPercent = L"{percent}";
+    while (!text.empty()) {
+        const std::size_t brace = text.find(L'{');
+        append(text.substr(0, brace));
+        if (brace == std::wstring_view::npos) return;
+        text.remove_prefix(brace);
+        if (text.starts_with(kName)) {
+            append(name);
+            text.remove_prefix(kName.size());
+        } else if (text.starts_with(kPercent)) {
+            wchar_t digits[12];
+            std::size_t start = std::size(digits);
+            unsigned value =
+                percent < 0 ? 0u - static_cast<unsigned>(percent) : static_cast<unsigned>(percent);
+            do {
+                digits[--start] = static_cast<wchar_t>(L'0' + value % 10);
+                value /= 10;
+            } while (value != 0);
+            if (percent < 0) digits[--start] = L'-';
+            append(std::wstring_view(digits + start, std::size(digits) - start));
+            text.remove_prefix(kPercent.size());
+        } else {
+            append(text.substr(0, 1));
+            text.remove_prefix(1);
+        }
+    }
+}
+
+// `text` with its `{name}` and `{percent}` filled in.
 WideString FillShellText(std::wstring_view text, std::wstring_view name, int percent = 0);
 
 }  // namespace tovrak

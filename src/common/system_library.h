@@ -34,7 +34,6 @@ class SystemLibrary {
 
     // The module from the system directory, or null (with the last error set) when it cannot be loaded.
     HMODULE Module() noexcept;
-    const wchar_t* FileName() const noexcept { return fileName_; }
 
   private:
     const wchar_t* fileName_;

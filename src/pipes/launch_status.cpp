@@ -5,7 +5,7 @@
 
 #include "common/export_guard.h"
 #include "pipes/pipe_server.h"
-#include "shell/shell_context.h"
+#include "shell/shell_export.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak {
@@ -93,9 +93,8 @@ std::int32_t TakeStatus(LaunchStatusListener& listener) noexcept {
     return status;
 }
 
-std::uint32_t ListenLaunchStatus(const wchar_t* pipeId, const wchar_t* clientPath) {
-    if (!g_shell) return ERROR_INVALID_HANDLE;
-    LaunchStatusListener& listener = g_shell->launchStatusListener;
+std::uint32_t ListenLaunchStatus(ShellContext& shell, const wchar_t* pipeId, const wchar_t* clientPath) {
+    LaunchStatusListener& listener = shell.launchStatusListener;
     listener.Reset();
     if (const DWORD error = OpenListenerPipe(listener, pipeId, clientPath, kLaunchStatusPipe)) return error;
     listener.lastStatus = 0;
@@ -107,47 +106,46 @@ std::uint32_t ListenLaunchStatus(const wchar_t* pipeId, const wchar_t* clientPat
     return 0;
 }
 
-std::int32_t PollLaunchStatus() noexcept {
-    if (!g_shell) return Negated(ERROR_INVALID_HANDLE);
-    return TakeStatus(g_shell->launchStatusListener);
+std::int32_t PollLaunchStatus(ShellContext& shell) noexcept {
+    return TakeStatus(shell.launchStatusListener);
 }
 
-std::int32_t LaunchElapsed(std::int32_t which) noexcept {
-    if (!g_shell) return 0;
-    const LaunchStatusListener& listener = g_shell->launchStatusListener;
+std::int32_t LaunchElapsed(const ShellContext& shell, std::int32_t which) noexcept {
+    const LaunchStatusListener& listener = shell.launchStatusListener;
     const std::uint64_t since = which != 0 ? listener.lastStatusTick : listener.listenTick;
     const std::uint64_t elapsed = ::GetTickCount64() - since;
     return elapsed < static_cast<std::uint64_t>(kElapsedCap) ? static_cast<std::int32_t>(elapsed)
                                                              : kElapsedCap;
 }
 
-void CancelLaunchStatus() noexcept {
-    if (g_shell) g_shell->launchStatusListener.Reset();
+void CancelLaunchStatus(ShellContext& shell) noexcept {
+    shell.launchStatusListener.Reset();
 }
 
 }  // namespace
 }  // namespace tovrak
 
-using tovrak::GuardExport;
-using tovrak::GuardExportVoid;
+using tovrak::GuardShellExport;
+using tovrak::GuardShellExportVoid;
 
 extern "C" uint32_t TOVRAK_CALL ShellListenLaunchStatus(const wchar_t* pipeId,
                                                         const wchar_t* clientPath) noexcept {
-    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
-    return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::ListenLaunchStatus, pipeId, clientPath);
+    return GuardShellExport<uint32_t>(
+        {ERROR_INVALID_HANDLE, ERROR_INVALID_THREAD_ID, ERROR_NOT_ENOUGH_MEMORY}, tovrak::ListenLaunchStatus,
+        pipeId, clientPath);
 }
 
 extern "C" int32_t TOVRAK_CALL ShellPollLaunchStatus(void) noexcept {
-    if (!tovrak::OnHostThread()) return -static_cast<int32_t>(ERROR_INVALID_THREAD_ID);
-    return GuardExport<int32_t>(tovrak::Negated(ERROR_GEN_FAILURE), tovrak::PollLaunchStatus);
+    using tovrak::Negated;
+    return GuardShellExport<int32_t>(
+        {Negated(ERROR_INVALID_HANDLE), Negated(ERROR_INVALID_THREAD_ID), Negated(ERROR_GEN_FAILURE)},
+        tovrak::PollLaunchStatus);
 }
 
 extern "C" int32_t TOVRAK_CALL ShellLaunchElapsed(int32_t which) noexcept {
-    if (!tovrak::OnHostThread()) return 0;
-    return GuardExport<int32_t>(0, tovrak::LaunchElapsed, which);
+    return GuardShellExport<int32_t>({0, 0, 0}, tovrak::LaunchElapsed, which);
 }
 
 extern "C" void TOVRAK_CALL ShellCancelLaunchStatus(void) noexcept {
-    if (!tovrak::OnHostThread()) return;
-    GuardExportVoid(tovrak::CancelLaunchStatus);
+    GuardShellExportVoid(tovrak::CancelLaunchStatus);
 }

@@ -3,7 +3,7 @@
 
 #include "common/export_guard.h"
 #include "pipes/pipe_server.h"
-#include "shell/shell_context.h"
+#include "shell/shell_export.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak {
@@ -24,10 +24,9 @@ std::uint32_t AsPollError(DWORD error) noexcept {
     return error == kExpectedClientConnected ? ERROR_GEN_FAILURE : error;
 }
 
-std::uint32_t Listen(PipeListener ShellContext::*field, const PipeParameters& parameters,
+std::uint32_t Listen(ShellContext& shell, PipeListener ShellContext::*field, const PipeParameters& parameters,
                      const wchar_t* pipeId, const wchar_t* clientPath) {
-    if (!g_shell) return ERROR_INVALID_HANDLE;
-    PipeListener& listener = g_shell->*field;
+    PipeListener& listener = shell.*field;
     listener.Reset();
     if (const DWORD error = OpenListenerPipe(listener, pipeId, clientPath, parameters)) return error;
     if (const DWORD error = StartConnect(listener)) {
@@ -37,9 +36,8 @@ std::uint32_t Listen(PipeListener ShellContext::*field, const PipeParameters& pa
     return 0;
 }
 
-std::uint32_t Poll(PipeListener ShellContext::*field) noexcept {
-    if (!g_shell) return ERROR_INVALID_HANDLE;
-    PipeListener& listener = g_shell->*field;
+std::uint32_t Poll(ShellContext& shell, PipeListener ShellContext::*field) noexcept {
+    PipeListener& listener = shell.*field;
     if (!listener.pipe) return ERROR_INVALID_HANDLE;
     if (const DWORD error = FinishConnect(listener))
         return error == ERROR_IO_INCOMPLETE ? 0 : AsPollError(error);
@@ -56,46 +54,50 @@ std::uint32_t Poll(PipeListener ShellContext::*field) noexcept {
     return 0;
 }
 
-void Cancel(PipeListener ShellContext::*field) noexcept {
-    if (g_shell) (g_shell->*field).Reset();
+void Cancel(ShellContext& shell, PipeListener ShellContext::*field) noexcept {
+    (shell.*field).Reset();
 }
 
 }  // namespace
 }  // namespace tovrak
 
-using tovrak::GuardExport;
-using tovrak::GuardExportVoid;
+using tovrak::GuardShellExport;
+using tovrak::GuardShellExportVoid;
 using tovrak::ShellContext;
+using tovrak::ShellExportAnswers;
+
+namespace {
+
+constexpr ShellExportAnswers<uint32_t> kListenAnswers{ERROR_INVALID_HANDLE, ERROR_INVALID_THREAD_ID,
+                                                      ERROR_NOT_ENOUGH_MEMORY};
+constexpr ShellExportAnswers<uint32_t> kPollAnswers{ERROR_INVALID_HANDLE, ERROR_INVALID_THREAD_ID,
+                                                    ERROR_GEN_FAILURE};
+
+}  // namespace
 
 extern "C" uint32_t TOVRAK_CALL ShellListenReady(const wchar_t* pipeId, const wchar_t* clientPath) noexcept {
-    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
-    return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::Listen, &ShellContext::readyListener,
-                                 tovrak::kReadyPipe, pipeId, clientPath);
+    return GuardShellExport(kListenAnswers, tovrak::Listen, &ShellContext::readyListener, tovrak::kReadyPipe,
+                            pipeId, clientPath);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellPollReady(void) noexcept {
-    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
-    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Poll, &ShellContext::readyListener);
+    return GuardShellExport(kPollAnswers, tovrak::Poll, &ShellContext::readyListener);
 }
 
 extern "C" void TOVRAK_CALL ShellCancelReady(void) noexcept {
-    if (!tovrak::OnHostThread()) return;
-    GuardExportVoid(tovrak::Cancel, &ShellContext::readyListener);
+    GuardShellExportVoid(tovrak::Cancel, &ShellContext::readyListener);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellListenSurfaceReady(const wchar_t* pipeId,
                                                         const wchar_t* clientPath) noexcept {
-    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
-    return GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::Listen, &ShellContext::surfaceReadyListener,
-                                 tovrak::kSurfaceReadyPipe, pipeId, clientPath);
+    return GuardShellExport(kListenAnswers, tovrak::Listen, &ShellContext::surfaceReadyListener,
+                            tovrak::kSurfaceReadyPipe, pipeId, clientPath);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellPollSurfaceReady(void) noexcept {
-    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
-    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Poll, &ShellContext::surfaceReadyListener);
+    return GuardShellExport(kPollAnswers, tovrak::Poll, &ShellContext::surfaceReadyListener);
 }
 
 extern "C" void TOVRAK_CALL ShellCancelSurfaceReady(void) noexcept {
-    if (!tovrak::OnHostThread()) return;
-    GuardExportVoid(tovrak::Cancel, &ShellContext::surfaceReadyListener);
+    GuardShellExportVoid(tovrak::Cancel, &ShellContext::surfaceReadyListener);
 }

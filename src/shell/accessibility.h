@@ -13,12 +13,17 @@ struct ShellContext;
 // and the Tab key; both stay until the window is destroyed.
 void AttachShellAccessibility(ShellContext& shell) noexcept;
 
+// A screen reader's default action, posted to the control so that the client's call returns first (the
+// click may open the folder browser's modal loop). The control clicks itself on arrival only if it
+// still takes clicks then: the host may have moved to another screen in between.
+constexpr UINT kAccessibleClickMessage = WM_APP + 0x154;
+
 // What processes a message after the accessibility has had its share.
-using NextWindowProcedure = LRESULT (*)(HWND, UINT, WPARAM, LPARAM) noexcept;
+using NextWindowProcedure = LRESULT (*)(ShellContext& shell, HWND, UINT, WPARAM, LPARAM) noexcept;
 // The accessibility's share of a message of the shell window or of one of its owner-drawn buttons,
 // whose procedures are the library's own: they hand their messages here, with what follows, instead
 // of carrying a subclass for it, so that no message they get pays for a second subclass hop.
-LRESULT AccessibleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+LRESULT AccessibleWindowMessage(ShellContext& shell, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                 NextWindowProcedure next) noexcept;
 
 // The control that Tab (or Shift+Tab, `backwards`) moves the focus to from `from`: the next shown and

@@ -35,9 +35,10 @@ namespace {
 constexpr UINT_PTR kAccessibilitySubclassId = 2;
 constexpr int kPercentMaximum = 100;
 
-// Owned by the control's subclass and freed with the window.
+// Owned by the control's subclass and freed with the window, which goes before the shell's record.
 struct AccessibleControl {
-    explicit AccessibleControl(HWND control) noexcept : window(control) {}
+    AccessibleControl(ShellContext& owner, HWND control) noexcept : shell(owner), window(control) {}
+    ShellContext& shell;
     HWND window;
     // Made when a client first asks; disconnected when the window goes.
     ComPtr<ShellAccessible> object;
@@ -79,9 +80,9 @@ void Forget(const AccessibleControl* record) noexcept {
 
 bool DescribeControl(HWND control, AccessibleFacts& facts) noexcept {
     const AccessibleControl* record = RecordOf(control);
-    if (!g_shell || !record) return false;
+    if (!record) return false;
     return GuardExport(false, [&] {
-        facts = DescribeShellControl(*g_shell, control, record->progressPercent);
+        facts = DescribeShellControl(record->shell, control, record->progressPercent);
         return true;
     });
 }
@@ -90,10 +91,9 @@ bool DescribeControl(HWND control, AccessibleFacts& facts) noexcept {
 // whether the control is on screen: a hidden control is announced by the system's show event when it
 // appears, and until then its changes are only remembered.
 void Announce(AccessibleControl& record, bool shown) noexcept {
-    if (!g_shell) return;
     GuardExportVoid([&record, shown] {
-        AccessibleFacts now =
-            DescribeShellControl(*g_shell, record.window, record.progressPercent, FactsScope::Announcement);
+        AccessibleFacts now = DescribeShellControl(record.shell, record.window, record.progressPercent,
+                                                   FactsScope::Announcement);
         if (shown) {
             const AccessibleFacts& before = record.announced;
             if (now.name != before.name)
@@ -132,6 +132,7 @@ void Release(AccessibleControl* record) noexcept {
 
 LRESULT AccessibleMessage(AccessibleControl& record, HWND control, UINT message, WPARAM wParam, LPARAM lParam,
                           NextWindowProcedure next) noexcept {
+    ShellContext& shell = record.shell;
     switch (message) {
         case WM_GETOBJECT:
             // The object id travels as a DWORD, whatever the width of lParam.
@@ -140,37 +141,49 @@ LRESULT AccessibleMessage(AccessibleControl& record, HWND control, UINT message,
             }
             break;
         case WM_SETTEXT: {
-            const LRESULT result = next(control, message, wParam, lParam);
+            const LRESULT result = next(shell, control, message, wParam, lParam);
             Announce(record);
             return result;
         }
         case WM_ENABLE: {
-            const LRESULT result = next(control, message, wParam, lParam);
+            const LRESULT result = next(shell, control, message, wParam, lParam);
             Announce(record);
-            if (!wParam && g_shell) KeepFocusReachable(*g_shell);
+            if (!wParam) KeepFocusReachable(shell);
             return result;
         }
         case SetProgressMessage: {
             record.progressPercent = static_cast<int>(std::min<WPARAM>(wParam, kPercentMaximum));
-            const LRESULT result = next(control, message, wParam, lParam);
+            const LRESULT result = next(shell, control, message, wParam, lParam);
             Announce(record);
             return result;
         }
+        case kAccessibleClickMessage: {
+            // Shown and enabled when it arrives, as when the client asked; the style bits, so that a
+            // host may act on a shell it has not shown yet.
+            const LONG style = ::GetWindowLongW(control, GWL_STYLE);
+            if ((style & WS_VISIBLE) && !(style & WS_DISABLED)) ::SendMessageW(control, BM_CLICK, 0, 0);
+            return 0;
+        }
         case WM_GETDLGCODE: {
             // Tab is claimed from the dialog manager, which would walk the Z-order instead.
-            const LRESULT code = next(control, message, wParam, lParam);
+            const LRESULT code = next(shell, control, message, wParam, lParam);
             const auto* key = reinterpret_cast<const MSG*>(lParam);
             return key && key->message == WM_KEYDOWN && key->wParam == VK_TAB ? code | DLGC_WANTTAB : code;
         }
         case WM_KEYDOWN:
-            if (wParam != VK_TAB || !g_shell) break;
-            MoveFocusInReadingOrder(*g_shell, control == g_shell->window ? nullptr : control,
+            if (wParam != VK_TAB) break;
+            MoveFocusInReadingOrder(shell, control == shell.window ? nullptr : control,
                                     ::GetKeyState(VK_SHIFT) < 0);
             return 0;
         default:
             break;
     }
-    return next(control, message, wParam, lParam);
+    return next(shell, control, message, wParam, lParam);
+}
+
+LRESULT DefaultSubclassMessage(ShellContext&, HWND control, UINT message, WPARAM wParam,
+                               LPARAM lParam) noexcept {
+    return comctl32::DefSubclassProc(control, message, wParam, lParam);
 }
 
 LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -181,7 +194,7 @@ LRESULT CALLBACK AccessibilitySubclassProc(HWND control, UINT message, WPARAM wP
         comctl32::RemoveWindowSubclass(control, AccessibilitySubclassProc, kAccessibilitySubclassId);
         return comctl32::DefSubclassProc(control, message, wParam, lParam);
     }
-    return AccessibleMessage(*record, control, message, wParam, lParam, comctl32::DefSubclassProc);
+    return AccessibleMessage(*record, control, message, wParam, lParam, DefaultSubclassMessage);
 }
 
 // The shell window's procedure and the owner-drawn buttons' subclass are the library's own and hand
@@ -195,9 +208,9 @@ bool HandsOverItsMessages(const ShellContext& shell, HWND control) noexcept {
            FALSE;
 }
 
-void AttachTo(const ShellContext& shell, HWND control, AccessibleControl*& slot) noexcept {
+void AttachTo(ShellContext& shell, HWND control, AccessibleControl*& slot) noexcept {
     if (!control) return;
-    auto* record = new (std::nothrow) AccessibleControl(control);
+    auto* record = new (std::nothrow) AccessibleControl(shell, control);
     if (!record) return;
     GuardExportVoid([&] {
         record->announced =
@@ -215,13 +228,13 @@ void AttachTo(const ShellContext& shell, HWND control, AccessibleControl*& slot)
 
 }  // namespace
 
-LRESULT AccessibleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+LRESULT AccessibleWindowMessage(ShellContext& shell, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                 NextWindowProcedure next) noexcept {
     AccessibleControl* record = RecordOf(window);
-    if (!record) return next(window, message, wParam, lParam);
+    if (!record) return next(shell, window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         Release(record);
-        return next(window, message, wParam, lParam);
+        return next(shell, window, message, wParam, lParam);
     }
     return AccessibleMessage(*record, window, message, wParam, lParam, next);
 }

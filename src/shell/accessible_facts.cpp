@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "shell/percent_text.h"
 #include "shell/shell_children.h"
 #include "shell/shell_context.h"
 #include "shell/window_text.h"
@@ -11,16 +12,11 @@
 namespace tovrak {
 namespace {
 
-// The verbs Windows itself uses for these roles, in the language of the shell's face.
-constexpr wchar_t kPressAction[] = L"按下";
-constexpr wchar_t kCheckAction[] = L"选中";
-constexpr wchar_t kUncheckAction[] = L"清除";
-constexpr wchar_t kJumpAction[] = L"跳转";
-constexpr wchar_t kExpandAction[] = L"展开";
-constexpr wchar_t kCollapseAction[] = L"折叠";
-
-// The diagnostics panel is opened by the button that reads this, and it is what the text is.
-constexpr wchar_t kDiagnosticsName[] = L"诊断信息";
+// The verbs Windows itself uses for these roles, in the language of the shell's face. Every text of
+// the table ends where its view ends, so the view's data is a terminated string.
+const wchar_t* Action(const ShellContext& shell, ShellText verb) noexcept {
+    return shell.texts[verb].data();
+}
 
 // The states every window-backed control shares, as the system's own proxies report them.
 LONG WindowState(HWND control, FactsScope scope) noexcept {
@@ -47,15 +43,16 @@ std::wstring CaptionOf(HWND window, FactsScope scope) {
     return scope == FactsScope::Announcement ? StoredWindowText(window) : WindowText(window);
 }
 
-void DescribeCheckBox(AccessibleFacts& facts, HWND box, bool checked, FactsScope scope) {
+void DescribeCheckBox(const ShellContext& shell, AccessibleFacts& facts, HWND box, bool checked,
+                      FactsScope scope) {
     facts.name = CaptionOf(box, scope);
     facts.state = ButtonState(box, scope) | (checked ? STATE_SYSTEM_CHECKED : 0);
-    facts.defaultAction = checked ? kUncheckAction : kCheckAction;
+    facts.defaultAction = Action(shell, checked ? ShellText::ActionUncheck : ShellText::ActionCheck);
 }
 
 // The headline the painter draws: the gate's reason on the idle install screen, the title elsewhere.
 const std::wstring& PaintedHeadline(const ShellContext& shell) noexcept {
-    return shell.stateKind != ShellStateIdle || shell.uninstallMode ? shell.windowTitle : shell.gateReason;
+    return IsIdleInstallScreen(shell) ? shell.gateReason : shell.windowTitle;
 }
 
 }  // namespace
@@ -70,7 +67,7 @@ AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, in
         facts.role = ROLE_SYSTEM_CLIENT;
         facts.state = WindowState(control, scope) | STATE_SYSTEM_FOCUSABLE;
         facts.container = true;
-        if (!shell.updateMode) {
+        if (shell.mode != ShellModeUpdate) {
             facts.hasDescription = true;
             facts.description = PaintedHeadline(shell);
             if (!shell.statusText.empty()) facts.description += L"\n" + shell.statusText;
@@ -83,16 +80,14 @@ AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, in
         child && child->accessibleRole != kSystemAccessible ? child->accessibleRole : ROLE_SYSTEM_PUSHBUTTON;
     switch (facts.role) {
         case ROLE_SYSTEM_CHECKBUTTON:
-            // The agreement box itself reads only "同意"; its window text is the whole sentence the links
-            // complete.
-            DescribeCheckBox(
-                facts, control,
-                control == shell.agreementCheckbox ? shell.agreementAccepted : shell.createShortcut, scope);
+            // The agreement box itself paints only the words before its links; its window text is the
+            // whole sentence the links complete.
+            DescribeCheckBox(shell, facts, control, child->checked && shell.*child->checked, scope);
             break;
         case ROLE_SYSTEM_LINK:
             facts.name = CaptionOf(control, scope);
             facts.state = ButtonState(control, scope) | STATE_SYSTEM_LINKED;
-            facts.defaultAction = kJumpAction;
+            facts.defaultAction = Action(shell, ShellText::ActionJump);
             break;
         case ROLE_SYSTEM_TEXT:
             // The path field, labelled by the location label beside it, which is shown whenever the
@@ -108,31 +103,33 @@ AccessibleFacts DescribeShellControl(const ShellContext& shell, HWND control, in
             facts.name = shell.windowTitle;
             facts.state = WindowState(control, scope) | STATE_SYSTEM_READONLY;
             facts.hasValue = true;
-            facts.value = std::to_wstring(progressPercent) + L"%";
+            facts.value = PercentText(progressPercent).view();
             break;
         case ROLE_SYSTEM_STATICTEXT:
             // The diagnostics text.
-            facts.name = kDiagnosticsName;
+            // The panel is opened by the button that reads this, and it is what the text is.
+            facts.name = shell.texts[ShellText::Diagnostics];
             facts.state = WindowState(control, scope) | STATE_SYSTEM_READONLY;
             facts.hasValue = true;
             facts.value = shell.diagnosticsText;
             break;
         default:
-            if (control == shell.optionsButton) {
+            if (child && child->look == ItemLook::PanelToggle) {
                 // It opens and closes a panel below it: expanded and collapsed are what it shows with its
                 // arrow.
                 const bool expanded = shell.optionsExpanded;
                 facts.name = CaptionOf(control, scope);
                 facts.state =
                     ButtonState(control, scope) | (expanded ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED);
-                facts.defaultAction = expanded ? kCollapseAction : kExpandAction;
+                facts.defaultAction =
+                    Action(shell, expanded ? ShellText::ActionCollapse : ShellText::ActionExpand);
                 break;
             }
             // The primary, close, change, copy and log buttons; the close button's caption is drawn as
             // an image, its window text still names it.
             facts.name = CaptionOf(control, scope);
             facts.state = ButtonState(control, scope);
-            facts.defaultAction = kPressAction;
+            facts.defaultAction = Action(shell, ShellText::ActionPress);
             break;
     }
     return facts;

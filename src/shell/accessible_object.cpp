@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/export_guard.h"
+#include "shell/accessibility.h"
 #include "shell/accessible_facts.h"
 
 namespace tovrak {
@@ -213,7 +214,7 @@ class ControlAccessible final : public ShellAccessible {
         if (facts.state & (STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_INVISIBLE)) return E_FAIL;
         // Posted: the click may open the folder browser's modal loop, and the client's call has to
         // return first, as it does for the system's own buttons.
-        return ::PostMessageW(control_, BM_CLICK, 0, 0) ? S_OK : E_FAIL;
+        return ::PostMessageW(control_, kAccessibleClickMessage, 0, 0) ? S_OK : E_FAIL;
     }
 
     // IAccessible: what the standard proxy of the same window knows.

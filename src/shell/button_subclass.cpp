@@ -20,13 +20,13 @@ constexpr LPARAM kKeyWasDown = LPARAM{1} << 30;
 constexpr WPARAM kButtonTypeBits = 0xF;
 constexpr UINT_PTR kButtonSubclassId = 1;
 
-void RepaintButtonArea(HWND button) noexcept {
+void RepaintButtonArea(const ShellContext& shell, HWND button) noexcept {
     const HWND parent = ::GetParent(button);
     if (!parent) return;
     RECT area{};
     ::GetWindowRect(button, &area);
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
-    if (g_shell && g_shell->buttonRepaintsDeferred) {
+    if (shell.buttonRepaintsDeferred) {
         ::RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_NOERASE);
         return;
     }
@@ -35,7 +35,7 @@ void RepaintButtonArea(HWND button) noexcept {
     dwmapi::DwmFlush();
 }
 
-LRESULT ButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT ButtonMessage(ShellContext& shell, HWND button, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     switch (message) {
         case WM_PAINT: {
             PAINTSTRUCT paint{};
@@ -72,7 +72,7 @@ LRESULT ButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam) n
         case WM_LBUTTONUP:
         case WM_CAPTURECHANGED: {
             const LRESULT result = comctl32::DefSubclassProc(button, message, wParam, lParam);
-            RepaintButtonArea(button);
+            RepaintButtonArea(shell, button);
             return result;
         }
         case WM_NCDESTROY:
@@ -91,10 +91,12 @@ UINT_PTR ShellButtonSubclassId() noexcept {
 }
 
 LRESULT CALLBACK ShellButtonSubclassProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                         DWORD_PTR) {
+                                         DWORD_PTR referenceData) {
+    auto* shell = reinterpret_cast<ShellContext*>(referenceData);
+    if (!shell) return comctl32::DefSubclassProc(button, message, wParam, lParam);
     // The button's accessible object is served from here, ahead of the painting side, rather than by
     // a second subclass: every message a button gets would otherwise pay a second subclass hop.
-    return AccessibleWindowMessage(button, message, wParam, lParam, ButtonMessage);
+    return AccessibleWindowMessage(*shell, button, message, wParam, lParam, ButtonMessage);
 }
 
 }  // namespace tovrak

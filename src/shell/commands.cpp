@@ -4,11 +4,13 @@
 #include <string>
 
 #include "common/dwmapi_functions.h"
-#include "common/export_guard.h"
 #include "common/last_error.h"
 #include "common/scaling.h"
+#include "shell/face_geometry.h"
 #include "shell/layout.h"
-#include "shell/shell_context.h"
+#include "shell/percent_text.h"
+#include "shell/screen_rules.h"
+#include "shell/shell_export.h"
 #include "shell/shell_window.h"
 #include "shell/update_surface.h"
 #include "tovrak/renderer.h"
@@ -29,23 +31,14 @@ int ClampPercent(int percent) noexcept {
     return std::clamp(percent, 0, 100);
 }
 
-int S(int units) noexcept {
-    return Scale(units, g_shell->dpi);
-}
-
+// What a click left disabled: the primary button takes clicks again unless the installation runs.
 bool PrimaryEnabledFor(const ShellContext& shell) noexcept {
-    if (shell.stateKind == ShellStateRunning) return false;
-    if (shell.stateKind != ShellStateIdle || shell.uninstallMode) return true;
-    return shell.agreementAccepted && shell.gateOpen;
+    return screen::UnlessRunning(shell) && screen::PrimaryAllowed(shell);
 }
 
 void SendBarPercent(const ShellContext& shell, int percent) noexcept {
     if (shell.progressBar)
         ::SendMessageW(shell.progressBar, SetProgressMessage, static_cast<WPARAM>(percent), 0);
-}
-
-std::wstring PercentText(int percent) {
-    return std::to_wstring(percent) + L"%";
 }
 
 void StoreStateTexts(ShellContext& shell, std::wstring_view title, std::wstring_view detail,
@@ -71,18 +64,19 @@ void LeaveUpdateSurface(ShellContext& shell, int percent) {
     if (::GetMonitorInfoW(::MonitorFromWindow(shell.window, MONITOR_DEFAULTTONEAREST), &monitor)) {
         workArea = monitor.rcWork;
     }
-    shell.updateMode = false;
+    // The update surface was opened in install mode: its failure screen is the installer's.
+    shell.mode = ShellModeInstall;
     shell.optionsExpanded = false;
     shell.logicalWidth = kShellWidth;
     shell.logicalHeight = kShellCollapsedHeight;
     shell.scrollRange = -1;
-    ComposeBackdrop();
+    ComposeBackdrop(shell);
 
-    const int width = S(kShellWidth);
-    const int height = S(kShellCollapsedHeight);
+    const int width = Scale(kShellWidth, shell.dpi);
+    const int height = Scale(kShellCollapsedHeight, shell.dpi);
     const POINT corner = CentreInWorkArea(workArea, width, height);
     ::SetWindowPos(shell.window, nullptr, corner.x, corner.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    LayoutShell();
+    LayoutShell(shell);
 }
 
 // The displayed update progress: slow through the first half of the host's range, where little
@@ -96,7 +90,7 @@ int SurfaceProgressFor(int percent) noexcept {
 void ApplyState(ShellContext& shell, int kind, int percent, std::wstring_view title, std::wstring_view detail,
                 std::wstring_view caption, std::wstring_view diagnostics) {
     const int clamped = ClampPercent(percent);
-    if (shell.updateMode) {
+    if (shell.mode == ShellModeUpdate) {
         if (kind == ShellStateFailed) {
             shell.stateKind = kind;
             shell.percent = clamped;
@@ -120,21 +114,23 @@ void ApplyState(ShellContext& shell, int kind, int percent, std::wstring_view ti
     StoreStateTexts(shell, title, detail, caption, diagnostics);
     shell.stateKind = kind;
     shell.percent = clamped;
-    SendBarPercent(shell, shell.uninstallMode ? 50 : clamped);
-    SetTextIfChanged(shell.progressBar, kind == ShellStateRunning ? PercentText(clamped) : std::wstring());
+    // An uninstallation reports no progress: its bar stands at the middle.
+    SendBarPercent(shell, shell.mode == ShellModeUninstall ? 50 : clamped);
+    SetTextIfChanged(shell.progressBar,
+                     kind == ShellStateRunning ? PercentText(clamped).view() : std::wstring_view());
     // A new screen starts with its panel closed.
     if (kind != previousKind && shell.optionsExpanded) shell.optionsExpanded = false;
-    LayoutShell();
+    LayoutShell(shell);
 }
 
 void ApplyProgress(ShellContext& shell, int percent) {
     const int clamped = ClampPercent(percent);
-    if (!shell.updateMode) {
+    if (shell.mode != ShellModeUpdate) {
         shell.percent = clamped;
         SendBarPercent(shell, clamped);
-        SetTextIfChanged(shell.progressBar, PercentText(clamped));
+        SetTextIfChanged(shell.progressBar, PercentText(clamped).view());
         // The percentage under the bar is painted by the window itself.
-        const RECT text = ScaledRect(184, 360, 333, 20);
+        const RECT text = ScaleCorners(kPercentRect, shell.dpi);
         if (shell.window) ::InvalidateRect(shell.window, &text, FALSE);
         return;
     }
@@ -145,18 +141,21 @@ void ApplyProgress(ShellContext& shell, int percent) {
     shell.surfaceComplete = complete;
     if (!shell.window) return;
     const int middle = shell.logicalHeight / 2;
-    const RECT band{0, S(middle - 44), S(shell.logicalWidth), S(middle + 72)};
+    const UINT dpi = shell.dpi;
+    const RECT band{0, Scale(middle - 44, dpi), Scale(shell.logicalWidth, dpi), Scale(middle + 72, dpi)};
     ::RedrawWindow(shell.window, &band, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
 }
 
 HWND InitialFocus(const ShellContext& shell) noexcept {
-    if (shell.updateMode) return shell.window;
-    if (shell.uninstallMode && ::IsWindowVisible(shell.optionsButton)) return shell.optionsButton;
+    if (shell.mode == ShellModeUpdate) return shell.window;
+    if (shell.mode == ShellModeUninstall && ::IsWindowVisible(shell.optionsButton))
+        return shell.optionsButton;
     return shell.primaryButton;
 }
 
 uint32_t ShowShell(ShellContext& shell) noexcept {
     const HWND window = shell.window;
+    if (!window) return ERROR_INVALID_HANDLE;
     if (!(::GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE)) {
         ::ShowWindow(window, SW_SHOWNOACTIVATE);
         // The first ShowWindow of a process may be overridden by the start-up information; a second
@@ -165,7 +164,7 @@ uint32_t ShowShell(ShellContext& shell) noexcept {
     }
     ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
                    SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    if (shell.updateMode) {
+    if (shell.mode == ShellModeUpdate) {
         shell.shownTick = ::GetTickCount64();
         if (shell.surfaceAnimating) ::SetTimer(window, kSurfaceTimerId, kSurfaceTimerPeriodMs, nullptr);
     }
@@ -195,6 +194,7 @@ uint32_t ShowShell(ShellContext& shell) noexcept {
 }
 
 uint32_t HideShell(ShellContext& shell) noexcept {
+    if (!shell.window) return ERROR_INVALID_HANDLE;
     ::KillTimer(shell.window, kSurfaceTimerId);
     ::ShowWindow(shell.window, SW_HIDE);
     if (::IsWindowVisible(shell.window)) return ERROR_GEN_FAILURE;
@@ -215,47 +215,25 @@ int32_t PollShell(ShellContext& shell) noexcept {
             ::DispatchMessageW(&message);
         }
         // The dispatch may have closed the shell.
-        if (!g_shell) return ShellCommandClose;
+        if (!IsOpenShell(shell)) return ShellCommandClose;
         if (++handled >= kPollMessageLimit || ::GetTickCount64() - start > kPollTimeLimitMs) break;
     }
     return std::exchange(shell.pendingCommand, 0);
 }
 
-uint32_t Show() noexcept {
-    if (!g_shell || !g_shell->window) return ERROR_INVALID_HANDLE;
-    return ShowShell(*g_shell);
+int32_t Options(const ShellContext& shell, wchar_t* buffer, int32_t capacity) noexcept {
+    if (!buffer || capacity <= 0) return 0;
+    CopyToBuffer(shell.installDirectory, buffer, capacity);
+    return shell.createShortcut;
 }
 
-uint32_t Hide() noexcept {
-    if (!g_shell || !g_shell->window) return ERROR_INVALID_HANDLE;
-    return HideShell(*g_shell);
-}
-
-int32_t Poll() noexcept {
-    if (!g_shell) return ShellCommandClose;
-    return PollShell(*g_shell);
-}
-
-int32_t Options(wchar_t* buffer, int32_t capacity) noexcept {
-    if (!buffer || capacity <= 0 || !g_shell) return 0;
-    CopyToBuffer(g_shell->installDirectory, buffer, capacity);
-    return g_shell->createShortcut;
-}
-
-void State(int32_t kind, int32_t percent, const wchar_t* title, const wchar_t* detail, const wchar_t* caption,
-           const wchar_t* diagnostics) {
-    if (!g_shell) return;
-    ApplyState(*g_shell, kind, percent, ArgumentText(title), ArgumentText(detail), ArgumentText(caption),
+void State(ShellContext& shell, int32_t kind, int32_t percent, const wchar_t* title, const wchar_t* detail,
+           const wchar_t* caption, const wchar_t* diagnostics) {
+    ApplyState(shell, kind, percent, ArgumentText(title), ArgumentText(detail), ArgumentText(caption),
                ArgumentText(diagnostics));
 }
 
-void Progress(int32_t percent) {
-    if (g_shell) ApplyProgress(*g_shell, percent);
-}
-
-void Gate(int32_t allowed, const wchar_t* headline, const wchar_t* detail) {
-    if (!g_shell) return;
-    ShellContext& shell = *g_shell;
+void Gate(ShellContext& shell, int32_t allowed, const wchar_t* headline, const wchar_t* detail) {
     const bool open = allowed != 0;
     const std::wstring_view newHeadline = ArgumentText(headline);
     const std::wstring_view newDetail = ArgumentText(detail);
@@ -266,12 +244,10 @@ void Gate(int32_t allowed, const wchar_t* headline, const wchar_t* detail) {
     shell.gateOpen = open;
     shell.gateReason = std::move(reason);
     shell.statusText = std::move(status);
-    LayoutShell();
+    LayoutShell(shell);
 }
 
-void Directory(const wchar_t* directory, const wchar_t* note) {
-    if (!g_shell) return;
-    ShellContext& shell = *g_shell;
+void Directory(ShellContext& shell, const wchar_t* directory, const wchar_t* note) {
     const std::wstring_view newDirectory = ArgumentText(directory);
     const std::wstring_view newNote = ArgumentText(note);
     if (newDirectory == shell.installDirectory && newNote == shell.directoryNote) return;
@@ -280,54 +256,50 @@ void Directory(const wchar_t* directory, const wchar_t* note) {
     shell.directoryNote = std::move(text);
     SetFieldTextIfChanged(shell.pathEdit, shell.installDirectory);
     // A closed panel shows the note when it next opens.
-    if (shell.optionsExpanded) LayoutShell();
+    if (shell.optionsExpanded) LayoutShell(shell);
 }
 
 }  // namespace
 }  // namespace tovrak
 
-using tovrak::GuardExport;
-using tovrak::GuardExportVoid;
+using tovrak::GuardShellExport;
+using tovrak::GuardShellExportVoid;
 
 extern "C" uint32_t TOVRAK_CALL ShellShow(void) noexcept {
-    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
-    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Show);
+    return GuardShellExport<uint32_t>({ERROR_INVALID_HANDLE, ERROR_INVALID_THREAD_ID, ERROR_GEN_FAILURE},
+                                      tovrak::ShowShell);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellHide(void) noexcept {
-    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
-    return GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::Hide);
+    return GuardShellExport<uint32_t>({ERROR_INVALID_HANDLE, ERROR_INVALID_THREAD_ID, ERROR_GEN_FAILURE},
+                                      tovrak::HideShell);
 }
 
 extern "C" int32_t TOVRAK_CALL ShellPoll(void) noexcept {
-    if (!tovrak::OnHostThread()) return ShellCommandNone;
-    return GuardExport<int32_t>(ShellCommandNone, tovrak::Poll);
+    // Without a shell there is nothing left but to close.
+    return GuardShellExport<int32_t>({ShellCommandClose, ShellCommandNone, ShellCommandNone},
+                                     tovrak::PollShell);
 }
 
 extern "C" int32_t TOVRAK_CALL ShellOptions(wchar_t* buffer, int32_t capacity) noexcept {
-    if (!tovrak::OnHostThread()) return 0;
-    return GuardExport<int32_t>(0, tovrak::Options, buffer, capacity);
+    return GuardShellExport<int32_t>({0, 0, 0}, tovrak::Options, buffer, capacity);
 }
 
 extern "C" void TOVRAK_CALL ShellState(int32_t kind, int32_t percent, const wchar_t* title,
                                        const wchar_t* detail, const wchar_t* caption,
                                        const wchar_t* diagnostics) noexcept {
-    if (!tovrak::OnHostThread()) return;
-    GuardExportVoid(tovrak::State, kind, percent, title, detail, caption, diagnostics);
+    GuardShellExportVoid(tovrak::State, kind, percent, title, detail, caption, diagnostics);
 }
 
 extern "C" void TOVRAK_CALL ShellProgress(int32_t percent) noexcept {
-    if (!tovrak::OnHostThread()) return;
-    GuardExportVoid(tovrak::Progress, percent);
+    GuardShellExportVoid(tovrak::ApplyProgress, percent);
 }
 
 extern "C" void TOVRAK_CALL ShellGate(int32_t allowed, const wchar_t* headline,
                                       const wchar_t* detail) noexcept {
-    if (!tovrak::OnHostThread()) return;
-    GuardExportVoid(tovrak::Gate, allowed, headline, detail);
+    GuardShellExportVoid(tovrak::Gate, allowed, headline, detail);
 }
 
 extern "C" void TOVRAK_CALL ShellDirectory(const wchar_t* directory, const wchar_t* note) noexcept {
-    if (!tovrak::OnHostThread()) return;
-    GuardExportVoid(tovrak::Directory, directory, note);
+    GuardShellExportVoid(tovrak::Directory, directory, note);
 }

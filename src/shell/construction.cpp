@@ -55,19 +55,19 @@ HWND CreateChild(ShellContext& shell, DWORD exStyle, const wchar_t* className, c
                              nullptr);
 }
 
-HWND CreateShellChild(ShellContext& shell, const ShellChild& child) noexcept {
-    const wchar_t* text = child.text.In(shell);
+HWND CreateShellChild(ShellContext& shell, const ShellChild& child) {
+    const WideString text(child.text.In(shell));
+    const int id = static_cast<int>(child.id);
     switch (child.kind) {
         case ShellChildKind::OwnerDrawnButton:
-            return CreateShellButton(shell, text, child.controlId);
+            return CreateShellButton(shell, text.c_str(), id);
         case ShellChildKind::Edit: {
-            const HWND edit =
-                CreateChild(shell, WS_EX_TRANSPARENT, L"EDIT", text, child.style, child.controlId);
+            const HWND edit = CreateChild(shell, WS_EX_TRANSPARENT, L"EDIT", text.c_str(), child.style, id);
             if (edit) SetPath(edit, kPathTextColour, kPathFieldColour);
             return edit;
         }
         case ShellChildKind::Static:
-            return CreateChild(shell, 0, L"STATIC", text, child.style, child.controlId);
+            return CreateChild(shell, 0, L"STATIC", text.c_str(), child.style, id);
         case ShellChildKind::Progress:
             // Created shown; the first layout hides it.
             return CreateProgress(shell.window, shell.dpi, 0x312B29, 0xB7B5B4, 0xFFFFFF, 0x26201E);
@@ -75,12 +75,11 @@ HWND CreateShellChild(ShellContext& shell, const ShellChild& child) noexcept {
     return nullptr;
 }
 
-void FillWithShellBackground(HWND window, HDC dc) noexcept {
+void FillWithShellBackground(const ShellContext* shell, HWND window, HDC dc) noexcept {
     RECT client{};
     ::GetClientRect(window, &client);
-    const HBRUSH brush = g_shell && g_shell->backgroundBrush
-                             ? g_shell->backgroundBrush.get()
-                             : static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+    const HBRUSH brush = shell && shell->backgroundBrush ? shell->backgroundBrush.get()
+                                                         : static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
     ::FillRect(dc, &client, brush);
 }
 
@@ -91,7 +90,7 @@ POINT CentreInWorkArea(const RECT& workArea, int width, int height) noexcept {
                  workArea.top + std::max(0L, (workArea.bottom - workArea.top - height) / 2)};
 }
 
-void RegisterShellClasses() noexcept {
+void RegisterShellClasses(const ShellContext& shell) noexcept {
     WNDCLASSEXW shellClass{};
     shellClass.cbSize = sizeof(shellClass);
     shellClass.lpfnWndProc = ShellWindowProc;
@@ -103,7 +102,7 @@ void RegisterShellClasses() noexcept {
 
     WNDCLASSEXW transitionClass = shellClass;
     transitionClass.lpfnWndProc = TransitionWindowProc;
-    transitionClass.hbrBackground = g_shell ? g_shell->backgroundBrush.get() : nullptr;
+    transitionClass.hbrBackground = shell.backgroundBrush.get();
     transitionClass.lpszClassName = kTransitionClassName;
     ::RegisterClassExW(&transitionClass);
 }
@@ -141,7 +140,7 @@ ShellPlacement PlaceShellWindow(ShellContext& shell, const WideString& surfaceDi
     RECT workArea{};
     if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0)) workArea = screen;
 
-    if (shell.updateMode) {
+    if (shell.mode == ShellModeUpdate) {
         RECT monitor = screen;
         POINT cursor{};
         ::GetCursorPos(&cursor);
@@ -219,11 +218,14 @@ bool LoadShellImages(ShellContext& shell, std::wstring_view assetDirectory) noex
 HWND CreateShellButton(ShellContext& shell, const wchar_t* caption, int controlId) noexcept {
     const HWND button =
         CreateChild(shell, WS_EX_TRANSPARENT, L"BUTTON", caption, kOwnerDrawnButtonStyle, controlId);
-    if (button) comctl32::SetWindowSubclass(button, ShellButtonSubclassProc, ShellButtonSubclassId(), 0);
+    // The subclass finds the record through its reference data: the button goes before the record.
+    if (button)
+        comctl32::SetWindowSubclass(button, ShellButtonSubclassProc, ShellButtonSubclassId(),
+                                    reinterpret_cast<DWORD_PTR>(&shell));
     return button;
 }
 
-void CreateShellChildren(ShellContext& shell) noexcept {
+void CreateShellChildren(ShellContext& shell) {
     for (const ShellChild& child : kShellChildren)
         shell.*child.window = CreateShellChild(shell, child);
 
@@ -240,17 +242,18 @@ void ApplyBodyFont(const ShellContext& shell, bool redraw) noexcept {
 }
 
 LRESULT CALLBACK TransitionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const ShellContext* shell = g_shell.get();
     switch (message) {
         case WM_PAINT: {
             PAINTSTRUCT paint{};
             if (const HDC dc = ::BeginPaint(window, &paint)) {
-                FillWithShellBackground(window, dc);
+                FillWithShellBackground(shell, window, dc);
                 ::EndPaint(window, &paint);
             }
             return 0;
         }
         case WM_ERASEBKGND:
-            FillWithShellBackground(window, reinterpret_cast<HDC>(wParam));
+            FillWithShellBackground(shell, window, reinterpret_cast<HDC>(wParam));
             return 1;
         default:
             return ::DefWindowProcW(window, message, wParam, lParam);

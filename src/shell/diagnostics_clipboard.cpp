@@ -33,13 +33,11 @@ class OpenedClipboard {
 
 }  // namespace
 
-void CopyDiagnosticsToClipboard() noexcept {
-    const ShellContext* shell = g_shell;
-    if (!shell) return;
-    OpenedClipboard clipboard(shell->window);
+void CopyDiagnosticsToClipboard(const ShellContext& shell) noexcept {
+    OpenedClipboard clipboard(shell.window);
     if (!clipboard) return;
 
-    const WideString& text = shell->diagnosticsText;
+    const WideString& text = shell.diagnosticsText;
     const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
     UniqueGlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, bytes));
     if (!memory) return;

@@ -65,9 +65,11 @@ WideString FindBrowseStartFolder(WideString path) {
 void BrowseForInstallDirectory(ShellContext& shell) {
     const WideString start = FindBrowseStartFolder(shell.installDirectory);
 
+    const WideString title(shell.texts[ShellText::ChooseLocationTitle]);
+
     BROWSEINFOW browse{};
     browse.hwndOwner = shell.window;
-    browse.lpszTitle = L"选择安装位置";
+    browse.lpszTitle = title.c_str();
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     browse.lpfn = BrowseCallback;
     browse.lParam = reinterpret_cast<LPARAM>(start.c_str());
@@ -76,7 +78,7 @@ void BrowseForInstallDirectory(ShellContext& shell) {
 
     // The dialog pumps messages of the host's thread: make sure the shell it was opened for is
     // still the one that is open before writing to it.
-    if (g_shell != &shell) return;
+    if (!IsOpenShell(shell)) return;
     wchar_t path[MAX_PATH] = {};
     if (!::SHGetPathFromIDListW(chosen.get(), path)) return;
     shell.installDirectory = path;

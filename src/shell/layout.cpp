@@ -22,11 +22,10 @@
 namespace tovrak {
 namespace {
 
-constexpr int kExpandedIdleHeight = 668;
 // The expanded diagnostics panel adds this to the measured height, which is capped so that the
-// window never asks for more than 1200 units.
+// window never asks for more than ResizeShell gives.
 constexpr int kDiagnosticsPanelExtra = 604;
-constexpr int kDiagnosticsHeightCap = 596;
+constexpr int kDiagnosticsHeightCap = skin::kInstallerMaximumHeight - kDiagnosticsPanelExtra;
 // The layout repaints only below the logo area.
 constexpr int kLayoutRedrawTop = 220;
 
@@ -37,10 +36,6 @@ constexpr COLORREF kDiagnosticsSecondaryColour = kMutedTextColour;
 
 constexpr UINT kPlaceFlags = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE;
 constexpr UINT kQuietFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE;
-
-int S(int units) noexcept {
-    return Scale(units, g_shell->dpi);
-}
 
 bool HasCurrentDiagnosticsMeasurement(const ShellContext& shell) noexcept {
     return shell.diagnosticsDpi == static_cast<int>(shell.dpi) &&
@@ -56,14 +51,14 @@ void HideEveryChild(const ShellContext& shell) noexcept {
 // measured height of the diagnostics text, once there is one.
 void Place(const ShellContext& shell, const ChildPlacement& placement,
            std::optional<int> diagnosticsHeight) noexcept {
-    const PlacedIn mode = shell.uninstallMode ? PlacedIn::UninstallMode : PlacedIn::InstallMode;
+    const PlacedIn mode = shell.mode == ShellModeUninstall ? PlacedIn::UninstallMode : PlacedIn::InstallMode;
     if (placement.mode != PlacedIn::EveryMode && placement.mode != mode) return;
     int y = placement.y;
     int height = placement.height;
     if (diagnosticsHeight && placement.follows == Follows::DiagnosticsHeight) height = *diagnosticsHeight;
     if (diagnosticsHeight && placement.follows == Follows::DiagnosticsEnd)
         y = kDiagnosticsTextPlacement.y + *diagnosticsHeight + kDiagnosticsButtonsGap;
-    PlaceChild(shell.*placement.child, placement.x, y, placement.width, height);
+    PlaceChild(shell, shell.*placement.child, placement.x, y, placement.width, height);
 }
 
 // The rows in their order: the order of the moves.
@@ -98,19 +93,20 @@ void SizeWindow(ShellContext& shell, bool visible) noexcept {
     const int clientWidth = client.right - client.left;
     int clientHeight = client.bottom - client.top;
 
+    const UINT dpi = shell.dpi;
     const int target = shell.optionsExpanded ? shell.expandedHeight : kShellCollapsedHeight;
-    int targetPixels = S(target);
+    int targetPixels = Scale(target, dpi);
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
     if (::GetMonitorInfoW(::MonitorFromWindow(shell.window, MONITOR_DEFAULTTONEAREST), &monitor)) {
         targetPixels =
             std::max(std::min(targetPixels, static_cast<int>(monitor.rcWork.bottom - windowRect.top)),
-                     S(kShellCollapsedHeight));
+                     Scale(kShellCollapsedHeight, dpi));
     }
     if (visible && targetPixels > clientHeight) {
         ShowTransitionStrip(shell, windowRect, clientWidth, clientHeight, targetPixels);
     }
-    if (clientWidth != S(kShellWidth) || targetPixels != clientHeight) {
+    if (clientWidth != Scale(kShellWidth, dpi) || targetPixels != clientHeight) {
         ResizeShell(shell.window, shell.dpi, static_cast<uint32_t>(target));
         ::GetClientRect(shell.window, &client);
         clientHeight = client.bottom - client.top;
@@ -153,21 +149,32 @@ void LayoutUpdateSurface(ShellContext& shell, LayoutPass& pass) {
     if (shell.scrollRange != 0) ConfigureScrollRange(shell, 0);
     SetTextIfChanged(shell.window, shell.displayName);
     pass.Unlock();
-    RedrawShell(0);
+    RedrawShell(shell, 0);
+}
+
+// Shows, enables and retitles every child as its row says for the present screen.
+void ApplyChildRules(const ShellContext& shell) {
+    for (const ShellChild& child : kShellChildren) {
+        const HWND control = shell.*child.window;
+        SetVisible(control, child.shown(shell));
+        if (child.enabled) SetEnabled(control, child.enabled(shell));
+        // The path field's text is the host's to change (ShellDirectory) and the user's (the folder
+        // browser).
+        if (child.text.Changes() && child.kind != ShellChildKind::Edit)
+            SetTextIfChanged(control, child.text.In(shell));
+    }
 }
 
 }  // namespace
 
-RECT ScaledRect(int x, int y, int width, int height) noexcept {
-    return RECT{S(x), S(y), S(x + width), S(y + height)};
-}
-
-void PlaceChild(HWND control, int x, int y, int width, int height) noexcept {
+void PlaceChild(const ShellContext& shell, HWND control, int x, int y, int width, int height) noexcept {
     if (!control) return;
     RECT current{};
     ::GetWindowRect(control, &current);
-    ::MapWindowPoints(nullptr, g_shell->window, reinterpret_cast<POINT*>(&current), 2);
-    const int left = S(x), top = S(y), pixelWidth = S(width), pixelHeight = S(height);
+    ::MapWindowPoints(nullptr, shell.window, reinterpret_cast<POINT*>(&current), 2);
+    const UINT dpi = shell.dpi;
+    const int left = Scale(x, dpi), top = Scale(y, dpi), pixelWidth = Scale(width, dpi),
+              pixelHeight = Scale(height, dpi);
     if (current.left == left && current.top == top && current.right - current.left == pixelWidth &&
         current.bottom - current.top == pixelHeight) {
         return;
@@ -201,68 +208,36 @@ void SetFieldTextIfChanged(HWND edit, std::wstring_view text) {
     ::SetWindowTextW(edit, terminated.c_str());
 }
 
-void RedrawShell(int top) noexcept {
-    const ShellContext& shell = *g_shell;
+void RedrawShell(const ShellContext& shell, int top) noexcept {
     if (!::IsWindowVisible(shell.window)) return;
-    if (shell.updateMode) top = 0;
-    const RECT area{0, S(top), S(shell.logicalWidth), S(shell.logicalHeight)};
+    if (shell.mode == ShellModeUpdate) top = 0;
+    const UINT dpi = shell.dpi;
+    const RECT area{0, Scale(top, dpi), Scale(shell.logicalWidth, dpi), Scale(shell.logicalHeight, dpi)};
     ::RedrawWindow(shell.window, &area, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
-void LayoutShell() {
-    ShellContext& shell = *g_shell;
+void LayoutShell(ShellContext& shell) {
     const bool visible = ::IsWindowVisible(shell.window) != FALSE;
+    const bool updateMode = shell.mode == ShellModeUpdate;
     bool locked = false;
     if (visible) {
-        if (!shell.updateMode) dwmapi::DwmFlush();
+        if (!updateMode) dwmapi::DwmFlush();
         locked = ::LockWindowUpdate(shell.window) != FALSE;
     }
     LayoutPass pass(shell, locked);
-    if (shell.updateMode) {
+    if (updateMode) {
         LayoutUpdateSurface(shell, pass);
         return;
     }
 
     const bool idle = IsIdleScreen(shell);
-    const bool install = !shell.uninstallMode;
-    const bool expanded = shell.optionsExpanded;
-    const bool idleInstall = shell.stateKind == ShellStateIdle && install;
     // Once measured, the diagnostics keep their height and their buttons stay below them, so that an
     // unchanged layout moves nothing.
     const std::optional<int> measuredHeight =
         shell.diagnosticsDpi != 0 ? std::optional<int>(shell.diagnosticsHeight) : std::nullopt;
     Place(shell, kFacePlacements, measuredHeight);
-
-    SetVisible(shell.locationLabel, expanded && idle);
-    SetVisible(shell.directoryNoteLabel, idleInstall && expanded);
-    SetTextIfChanged(shell.directoryNoteLabel, shell.directoryNote);
-
-    SetVisible(shell.primaryButton, shell.stateKind != ShellStateRunning);
-    const bool primaryEnabled = shell.stateKind != ShellStateIdle || shell.uninstallMode ||
-                                (shell.agreementAccepted && shell.gateOpen);
-    SetEnabled(shell.primaryButton, primaryEnabled);
-
     Place(shell, kProgressPlacement, std::nullopt);
-    SetVisible(shell.progressBar, shell.stateKind == ShellStateRunning);
-
-    SetVisible(shell.closeButton, true);
-    SetEnabled(shell.closeButton, shell.stateKind != ShellStateRunning);
-
-    SetVisible(shell.optionsButton,
-               idle || (shell.stateKind == ShellStateFailed && !shell.diagnosticsText.empty()));
-    SetTextIfChanged(shell.optionsButton,
-                     idle ? (shell.uninstallMode ? L"安装位置" : L"更多选项") : L"诊断信息");
-
-    SetVisible(shell.agreementCheckbox, idleInstall);
-    SetVisible(shell.userAgreementLink, idleInstall);
-    SetVisible(shell.privacyPolicyLink, idleInstall);
-    SetVisible(shell.pathEdit, expanded && idle);
-    SetVisible(shell.browseButton, idleInstall && expanded);
-    SetVisible(shell.shortcutCheckbox, idleInstall && expanded);
-    SetVisible(shell.copyDiagnosticsButton, expanded && !idle);
-    SetVisible(shell.openLogButton, expanded && !idle && install);
-    SetVisible(shell.diagnosticsLabel, expanded && !idle);
-    SetTextIfChanged(shell.diagnosticsLabel, shell.diagnosticsText);
+    ApplyChildRules(shell);
 
     shell.expandedHeight = kExpandedIdleHeight;
     if (!idle) {
@@ -282,12 +257,10 @@ void LayoutShell() {
 
     SizeWindow(shell, visible);
     ConfigureScrollRange(shell, shell.optionsExpanded ? shell.expandedHeight : 0);
-
-    SetTextIfChanged(shell.primaryButton, shell.primaryCaption);
     SetTextIfChanged(shell.window, shell.windowTitle);
 
     pass.Unlock();
-    RedrawShell(kLayoutRedrawTop);
+    RedrawShell(shell, kLayoutRedrawTop);
     if (visible) dwmapi::DwmFlush();
     if (shell.transitionWindow) {
         ::DestroyWindow(std::exchange(shell.transitionWindow, nullptr));
@@ -297,10 +270,10 @@ void LayoutShell() {
     AnnounceShellChanges(shell);
 }
 
-void ComposeBackdrop() noexcept {
-    ShellContext& shell = *g_shell;
-    const int width = S(shell.logicalWidth);
-    const int height = S(shell.logicalHeight);
+void ComposeBackdrop(ShellContext& shell) noexcept {
+    const UINT dpi = shell.dpi;
+    const int width = Scale(shell.logicalWidth, dpi);
+    const int height = Scale(shell.logicalHeight, dpi);
     // The bitmap goes before the DC and the memory it borrows.
     shell.backdropBitmap.reset();
     shell.backdropDc.reset();
@@ -326,12 +299,14 @@ void ComposeBackdrop() noexcept {
         gp::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
         gp::GdipDrawImageRectI(graphics.get(), shell.backgroundImage.get(), 0, 0, width, height);
     }
-    if (shell.updateMode) {
-        const int size = S(60);
+    if (shell.mode == ShellModeUpdate) {
+        const int size = Scale(kSurfaceLogoSize, dpi);
         GraphicsTarget target{graphics.get()};
-        DrawTintedLogo(target, (width - size) / 2, (height - size) / 2, size, 0.3f);
+        DrawTintedLogo(shell, target, (width - size) / 2, (height - size) / 2, size, kSurfaceLogoAlpha);
     } else {
-        gp::GdipDrawImageRectI(graphics.get(), shell.logoImage.get(), S(318), S(140), S(64), S(64));
+        const UnitRect& logo = kLogoRect;
+        gp::GdipDrawImageRectI(graphics.get(), shell.logoImage.get(), Scale(logo.x, dpi), Scale(logo.y, dpi),
+                               Scale(logo.width, dpi), Scale(logo.height, dpi));
     }
 }
 

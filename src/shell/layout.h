@@ -8,13 +8,16 @@
 
 namespace tovrak {
 
+struct ShellContext;
+
 // Brings every child into the position, visibility, enabled state and text that the mode, screen
 // kind and panel call for, sizes the window, and repaints once.
-void LayoutShell();
+void LayoutShell(ShellContext& shell);
 // Rebuilds the backdrop bitmap at the current size, DPI and mode.
-void ComposeBackdrop() noexcept;
+void ComposeBackdrop(ShellContext& shell) noexcept;
 
-void PlaceChild(HWND control, int x, int y, int width, int height) noexcept;
+// Moves a child to (x, y, width, height) in units, each scaled by itself, when it is not there.
+void PlaceChild(const ShellContext& shell, HWND control, int x, int y, int width, int height) noexcept;
 void SetVisible(HWND control, bool visible) noexcept;
 // EnableWindow only when the control's enabled state differs.
 void SetEnabled(HWND control, bool enabled) noexcept;
@@ -24,8 +27,6 @@ void SetTextIfChanged(HWND control, std::wstring_view text);
 // The same for an edit control, which is asked for its text.
 void SetFieldTextIfChanged(HWND edit, std::wstring_view text);
 // Repaints the client area from `top` (units) downward, at once, when the window is visible.
-void RedrawShell(int top) noexcept;
-// (x, y, width, height) in units as a pixel rectangle whose corners are scaled one by one.
-RECT ScaledRect(int x, int y, int width, int height) noexcept;
+void RedrawShell(const ShellContext& shell, int top) noexcept;
 
 }  // namespace tovrak

@@ -1,11 +1,12 @@
 #pragma once
 // Where LayoutShell puts the shell's children: rectangles (x, y, width, height) in 96-DPI units, as
-// rows that it places in their order. Every screen of a mode places the children alike (a hidden one
-// keeps its place, so that showing it moves nothing), so a row depends only on the mode or on the
-// diagnostics text, whose height is known once the layout has measured it.
+// rows that it places in their order, beside the face's own rectangles (face_geometry.h). Every screen of a
+// mode places the children alike (a hidden one keeps its place, so that showing it moves nothing), so a row
+// depends only on the mode or on the diagnostics text, whose height is known once the layout has measured it.
 
 #include <windows.h>
 
+#include "shell/face_geometry.h"
 #include "shell/shell_context.h"
 
 namespace tovrak {
@@ -32,6 +33,10 @@ struct ChildPlacement {
     Follows follows = Follows::Nothing;
 };
 
+constexpr ChildPlacement PlacedAt(HWND ShellContext::*child, const UnitRect& rect) noexcept {
+    return ChildPlacement{child, rect.x, rect.y, rect.width, rect.height};
+}
+
 constexpr int kDiagnosticsButtonsGap = 24;
 
 inline constexpr ChildPlacement kDiagnosticsTextPlacement{
@@ -44,7 +49,7 @@ inline constexpr ChildPlacement kDiagnosticsButtonPlacements[] = {
 
 // The bar takes the primary button's place while the installation runs; the layout places it with
 // the bar's own visibility.
-inline constexpr ChildPlacement kProgressPlacement{&ShellContext::progressBar, 184, 339, 333, 9};
+inline constexpr ChildPlacement kProgressPlacement = PlacedAt(&ShellContext::progressBar, kProgressBarRect);
 
 // Every other child, placed first.
 inline constexpr ChildPlacement kFacePlacements[] = {

@@ -3,11 +3,11 @@
 
 #include <utility>
 
-#include "common/export_guard.h"
 #include "common/module.h"
+#include "common/shell_texts.h"
 #include "pipes/pipe_listener.h"
 #include "shell/layout.h"
-#include "shell/shell_context.h"
+#include "shell/shell_export.h"
 #include "shell/shell_window.h"
 #include "shell/update_surface.h"
 #include "shell/update_surface_config.h"
@@ -23,35 +23,36 @@ ULONG_PTR g_shellGdiplusToken = 0;
 // apartment refuses the call, and uninitialising it then would take the host's own apartment away.
 bool g_shellComInitialised = false;
 
-// Takes down everything a shell holds, whether it is open or still being built, and clears the
-// process-wide pointer. The order matters: the listeners wait for their cancelled operations before
-// anything is freed; closing the worker's job ends a worker that still runs; the windows go before
-// the fonts, brushes and images they draw with, which go with the record; the thread gets its own
-// DPI awareness back; and the apartment is left last, after every window that used COM is gone.
-void TearDownShell(ShellContext* shell, bool comInitialised) noexcept {
-    shell->readyListener.Reset();
-    shell->surfaceReadyListener.Reset();
-    shell->launchStatusListener.Reset();
-    ReleaseWorker(*shell);
-    if (shell->window) ::KillTimer(shell->window, kSurfaceTimerId);
-    if (shell->transitionWindow) ::DestroyWindow(std::exchange(shell->transitionWindow, nullptr));
-    if (shell->window) ::DestroyWindow(std::exchange(shell->window, nullptr));
-    LeavePerMonitorDpi(*shell);
-    g_shell = nullptr;
-    FreeShellContext(shell);
+// Takes down everything the open shell holds, whether it is complete or still being built, and
+// closes it. The order matters: the listeners wait for their cancelled operations before anything is
+// freed; closing the worker's job ends a worker that still runs; the windows go before the fonts,
+// brushes and images they draw with, which go with the record; the thread gets its own DPI awareness
+// back; and the apartment is left last, after every window that used COM is gone.
+void TearDownShell(ShellContext& shell, bool comInitialised) noexcept {
+    shell.readyListener.Reset();
+    shell.surfaceReadyListener.Reset();
+    shell.launchStatusListener.Reset();
+    ReleaseWorker(shell);
+    if (shell.window) ::KillTimer(shell.window, kSurfaceTimerId);
+    if (shell.transitionWindow) ::DestroyWindow(std::exchange(shell.transitionWindow, nullptr));
+    if (shell.window) ::DestroyWindow(std::exchange(shell.window, nullptr));
+    LeavePerMonitorDpi(shell);
+    RemoveShellRecord();
     if (comInitialised) ::CoUninitialize();
 }
 
-// Owns a shell that ShellOpen is still building: unless the open completes, everything created so
-// far is taken down again and the process-wide pointer is cleared, on every early return and on an
-// allocation failure alike.
+// Holds a shell that ShellOpen is still building. The record is the open shell from the start (the
+// window procedures find it while the windows are made), and unless the open completes, everything
+// created so far is taken down again, on every early return and on an allocation failure alike.
 class PendingShell {
   public:
-    explicit PendingShell(ShellContext* shell) noexcept : shell_(shell) { g_shell = shell; }
+    explicit PendingShell(std::unique_ptr<ShellContext> shell) noexcept : shell_(shell.get()) {
+        InstallShellRecord(std::move(shell));
+    }
     PendingShell(const PendingShell&) = delete;
     PendingShell& operator=(const PendingShell&) = delete;
     ~PendingShell() {
-        if (shell_) TearDownShell(shell_, comInitialised_);
+        if (shell_) TearDownShell(*shell_, comInitialised_);
     }
 
     ShellContext& operator*() const noexcept { return *shell_; }
@@ -68,43 +69,46 @@ class PendingShell {
     bool comInitialised_ = false;
 };
 
-WideString WindowTitleFor(int mode, const WideString& displayName) {
-    if (mode == ShellModeUpdate) return displayName;
-    return (mode == ShellModeUninstall ? L"卸载" : L"安装") + displayName;
+WideString WindowTitleFor(const ShellContext& shell) {
+    if (shell.mode == ShellModeUpdate) return shell.displayName;
+    const ShellText title =
+        shell.mode == ShellModeUninstall ? ShellText::UninstallTitle : ShellText::InstallTitle;
+    return FillShellText(shell.texts[title], shell.displayName);
 }
 
 HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, const wchar_t* displayName,
-               const wchar_t* fontFace, int mode) {
+               const wchar_t* fontFace, ShellMode mode) {
     // Consumed whether or not the open succeeds: it belongs to this open only.
     const PendingSurfaceConfiguration surface = TakePendingSurfaceConfiguration();
     g_shellModule = CurrentModule();
     if (!StartGdiplus(g_shellGdiplusToken)) return nullptr;
 
-    ShellContext* record = AllocateShellContext();
+    std::unique_ptr<ShellContext> record = AllocateShellContext();
     if (!record) return nullptr;
-    PendingShell pending(record);
+    PendingShell pending(std::move(record));
     ShellContext& shell = *pending;
 
+    shell.texts = CurrentShellTexts();
     shell.installDirectory = ArgumentText(installDirectory);
     shell.displayName = ArgumentText(displayName);
-    shell.uninstallMode = mode == ShellModeUninstall;
-    shell.updateMode = mode == ShellModeUpdate;
+    shell.mode = mode;
     shell.fontFace = ArgumentText(fontFace);
     shell.backgroundBrush.reset(::CreateSolidBrush(kBackgroundColour));
     shell.pathFieldBrush.reset(::CreateSolidBrush(kPathFieldColour));
-    shell.windowTitle = WindowTitleFor(mode, shell.displayName);
+    shell.windowTitle = WindowTitleFor(shell);
     shell.englishSurface = surface.language == L"en";
     shell.surfaceStartPercent = surface.startPercent;
-    shell.primaryCaption = shell.uninstallMode ? L"卸载" : L"一键安装";
+    shell.primaryCaption =
+        shell.texts[shell.mode == ShellModeUninstall ? ShellText::UninstallButton : ShellText::InstallButton];
 
     if (!LoadShellImages(shell, ArgumentText(assetDirectory))) return nullptr;
 
     pending.InitialiseCom();
-    RegisterShellClasses();
-    if (shell.updateMode) EnterPerMonitorDpi(shell);
+    RegisterShellClasses(shell);
+    if (shell.mode == ShellModeUpdate) EnterPerMonitorDpi(shell);
     const ShellPlacement placement = PlaceShellWindow(shell, surface.directory, surface.size);
     CreateShellFonts(shell);
-    ComposeBackdrop();
+    ComposeBackdrop(shell);
 
     shell.window =
         ::CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_APPWINDOW | WS_EX_LAYERED | WS_EX_COMPOSITED,
@@ -114,7 +118,7 @@ HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, c
     // Fully transparent until ShellShow, so that the host never sees a half-built window.
     ::SetLayeredWindowAttributes(shell.window, 0, 0, LWA_ALPHA);
     CreateShellChildren(shell);
-    LayoutShell();
+    LayoutShell(shell);
     // The window keeps the awareness it was created with; the thread gets its own back.
     LeavePerMonitorDpi(shell);
     return pending.Complete();
@@ -122,12 +126,12 @@ HWND OpenShell(const wchar_t* assetDirectory, const wchar_t* installDirectory, c
 
 HWND Open(const wchar_t* assetDirectory, const wchar_t* installDirectory, const wchar_t* displayName,
           const wchar_t* fontFace, std::uint32_t mode) {
-    if (mode > ShellModeUpdate || g_shell) return nullptr;
-    return OpenShell(assetDirectory, installDirectory, displayName, fontFace, static_cast<int>(mode));
+    if (mode > ShellModeUpdate || ShellIsOpen()) return nullptr;
+    return OpenShell(assetDirectory, installDirectory, displayName, fontFace, static_cast<ShellMode>(mode));
 }
 
-void Close() noexcept {
-    if (g_shell) TearDownShell(g_shell, std::exchange(g_shellComInitialised, false));
+void Close(ShellContext& shell) noexcept {
+    TearDownShell(shell, std::exchange(g_shellComInitialised, false));
 }
 
 }  // namespace
@@ -141,6 +145,5 @@ extern "C" HWND TOVRAK_CALL ShellOpen(const wchar_t* assetDirectory, const wchar
 }
 
 extern "C" void TOVRAK_CALL ShellClose(void) noexcept {
-    if (!tovrak::OnHostThread()) return;
-    tovrak::GuardExportVoid(tovrak::Close);
+    tovrak::GuardShellExportVoid(tovrak::Close);
 }

@@ -3,7 +3,9 @@
 #include <cwchar>
 
 #include "common/unique_handle.h"
+#include "shell/face_geometry.h"
 #include "shell/painter_support.h"
+#include "shell/percent_text.h"
 #include "shell/shell_children.h"
 #include "shell/shell_context.h"
 
@@ -12,7 +14,6 @@ namespace {
 
 constexpr COLORREF kHeadlineColour = RGB(255, 255, 255);
 constexpr COLORREF kStatusColour = RGB(188, 188, 190);
-constexpr int kDesignWidthUnits = 700;
 
 constexpr UINT kSingleLine = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
 
@@ -33,26 +34,25 @@ void PaintFaceImages(GraphicsTarget& target, const ShellContext& shell, bool bac
                          Scale(shell.logicalHeight, dpi));
     }
     if (!shell.optionsExpanded) return;
-    FillSolid(target, kPanelColour, 0, Scale(kPanelTopUnits, dpi), Scale(kDesignWidthUnits, dpi),
-              Scale(shell.logicalHeight - kPanelTopUnits, dpi));
-    if (IsIdleScreen(shell))
-        DrawImageInto(target, shell.pathImage.get(), Scale(32, dpi), Scale(555, dpi), Scale(636, dpi),
-                      Scale(44, dpi));
+    FillSolid(target, kPanelColour, 0, Scale(kPanelTop, dpi), Scale(kShellWidth, dpi),
+              Scale(shell.logicalHeight - kPanelTop, dpi));
+    if (IsIdleScreen(shell)) {
+        const UnitRect& frame = kPathFrameRect;
+        DrawImageInto(target, shell.pathImage.get(), Scale(frame.x, dpi), Scale(frame.y, dpi),
+                      Scale(frame.width, dpi), Scale(frame.height, dpi));
+    }
 }
 
 void PaintFaceTexts(HDC dc, const ShellContext& shell) {
     const UINT dpi = shell.dpi;
-    const bool idleInstall = shell.stateKind == ShellStateIdle && !shell.uninstallMode;
-    const WideString& headline = idleInstall ? shell.gateReason : shell.windowTitle;
-    DrawShellText(dc, headline, shell.titleFont.get(), kHeadlineColour, ScaledCorners(32, 240, 668, 262, dpi),
+    const WideString& headline = IsIdleInstallScreen(shell) ? shell.gateReason : shell.windowTitle;
+    DrawShellText(dc, headline, shell.titleFont.get(), kHeadlineColour, ScaleCorners(kHeadlineRect, dpi),
                   kSingleLine);
-    DrawShellText(dc, shell.statusText, shell.bodyFont.get(), kStatusColour,
-                  ScaledCorners(32, 274, 668, 314, dpi), DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
-    if (shell.stateKind == ShellStateRunning && !shell.uninstallMode) {
-        wchar_t percentText[16];
-        const int length = std::swprintf(percentText, 16, L"%d%%", static_cast<int>(shell.percent));
-        DrawShellText(dc, std::wstring_view(percentText, length > 0 ? length : 0), shell.bodyFont.get(),
-                      kStatusColour, ScaledCorners(184, 360, 517, 380, dpi), kSingleLine);
+    DrawShellText(dc, shell.statusText, shell.bodyFont.get(), kStatusColour, ScaleCorners(kStatusRect, dpi),
+                  DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    if (shell.stateKind == ShellStateRunning && shell.mode == ShellModeInstall) {
+        DrawShellText(dc, PercentText(shell.percent).view(), shell.bodyFont.get(), kStatusColour,
+                      ScaleCorners(kPercentRect, dpi), kSingleLine);
     }
 }
 
@@ -87,13 +87,11 @@ void ComposeButton(HDC backBuffer, HDC itemDc, const ShellContext& shell, HWND b
 
 }  // namespace
 
-void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
-    const ShellContext* shell = g_shell;
-    if (!shell) return;
-    if (shell->updateMode) return PaintUpdateSurface(targetDc, dirtyRect);
+void PaintShell(ShellContext& shell, HDC targetDc, const RECT* dirtyRect) noexcept {
+    if (shell.mode == ShellModeUpdate) return PaintUpdateSurface(shell, targetDc, dirtyRect);
 
-    const int width = Scale(shell->logicalWidth, shell->dpi);
-    const int height = Scale(shell->logicalHeight, shell->dpi);
+    const int width = Scale(shell.logicalWidth, shell.dpi);
+    const int height = Scale(shell.logicalHeight, shell.dpi);
     UniqueMemoryDc backBuffer(::CreateCompatibleDC(targetDc));
     if (!backBuffer) return;
     UniqueBitmap bitmap(::CreateCompatibleBitmap(targetDc, width, height));
@@ -102,24 +100,24 @@ void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
 
     // GDI goes first: GDI+ draws over it on the same DC.
     const bool backdropCopied =
-        CopyBackdropPart(backBuffer.get(), shell->backdropDc.get(), 0, 0, 0, 0, width, height);
+        CopyBackdropPart(backBuffer.get(), shell.backdropDc.get(), 0, 0, 0, 0, width, height);
     if (DcGraphics graphics(backBuffer.get()); graphics)
-        PaintFaceImages(graphics.target(), *shell, backdropCopied);
-    PaintFaceTexts(backBuffer.get(), *shell);
+        PaintFaceImages(graphics.target(), shell, backdropCopied);
+    PaintFaceTexts(backBuffer.get(), shell);
 
-    const bool shown = ::IsWindowVisible(shell->window) != FALSE;
+    const bool shown = ::IsWindowVisible(shell.window) != FALSE;
     if (shown) {
         const HWND focus = ::GetFocus();
         if (UniqueMemoryDc itemDc(::CreateCompatibleDC(backBuffer.get())); itemDc) {
             for (const ShellChild& child : kShellChildren) {
                 if (child.kind != ShellChildKind::OwnerDrawnButton) continue;
-                const HWND button = shell->*child.window;
+                const HWND button = shell.*child.window;
                 if (!IsOnScreen(shown, button)) continue;
                 // Outside the area being repainted a button's pixels would be clipped away anyway.
                 RECT overlap{};
-                const RECT placement = ClientPlacement(shell->window, button);
+                const RECT placement = ClientPlacement(shell.window, button);
                 if (dirtyRect && !::IntersectRect(&overlap, &placement, dirtyRect)) continue;
-                ComposeButton(backBuffer.get(), itemDc.get(), *shell, button, placement, focus);
+                ComposeButton(backBuffer.get(), itemDc.get(), shell, button, placement, focus);
             }
         }
     }
@@ -129,15 +127,15 @@ void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept {
         SavedDcState saved(targetDc);
         for (const ShellChild& child : kShellChildren) {
             if (!PaintsItself(child.kind)) continue;
-            const HWND control = shell->*child.window;
+            const HWND control = shell.*child.window;
             if (!IsOnScreen(shown, control)) continue;
-            const RECT placement = ClientPlacement(shell->window, control);
+            const RECT placement = ClientPlacement(shell.window, control);
             ::ExcludeClipRect(targetDc, placement.left, placement.top, placement.right, placement.bottom);
         }
         ::BitBlt(targetDc, 0, 0, width, height, backBuffer.get(), 0, 0, SRCCOPY);
     }
-    if (IsOnScreen(shown, shell->pathEdit))
-        ::RedrawWindow(shell->pathEdit, nullptr, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
+    if (IsOnScreen(shown, shell.pathEdit))
+        ::RedrawWindow(shell.pathEdit, nullptr, nullptr, RDW_INVALIDATE | RDW_NOERASE | RDW_UPDATENOW);
 }
 
 }  // namespace tovrak

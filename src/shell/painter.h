@@ -7,12 +7,14 @@
 
 namespace tovrak {
 
+struct ShellContext;
+
 // Paints the shell's client area into `targetDc`. Outside update mode the dirty rectangle is ignored.
-void PaintShell(HDC targetDc, const RECT* dirtyRect) noexcept;
+void PaintShell(ShellContext& shell, HDC targetDc, const RECT* dirtyRect) noexcept;
 // Draws one of the ten owner-drawn buttons; returns TRUE for WM_DRAWITEM.
-BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept;
+BOOL PaintShellItem(const ShellContext& shell, const DRAWITEMSTRUCT& drawItem) noexcept;
 // Paints the update surface; a null dirty rectangle means the whole client area.
-void PaintUpdateSurface(HDC targetDc, const RECT* dirtyRect) noexcept;
+void PaintUpdateSurface(ShellContext& shell, HDC targetDc, const RECT* dirtyRect) noexcept;
 
 // A GDI+ graphics object with the status of the last failed drawing call.
 struct GraphicsTarget {
@@ -21,6 +23,7 @@ struct GraphicsTarget {
 };
 
 // Draws the shell's logo tinted for the update surface at (x, y), `size` pixels square.
-void DrawTintedLogo(GraphicsTarget& target, int x, int y, int size, float alpha) noexcept;
+void DrawTintedLogo(ShellContext& shell, GraphicsTarget& target, int x, int y, int size,
+                    float alpha) noexcept;
 
 }  // namespace tovrak

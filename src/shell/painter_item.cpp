@@ -2,7 +2,9 @@
 
 #include "common/unique_handle.h"
 #include "shell/painter.h"
+#include "shell/face_geometry.h"
 #include "shell/painter_support.h"
+#include "shell/shell_children.h"
 #include "shell/shell_context.h"
 
 namespace tovrak {
@@ -25,6 +27,20 @@ constexpr int kPrimaryCornerUnits = 8;
 constexpr int kBrowseCornerUnits = 7;
 
 constexpr int kCaptionCapacity = 256;
+
+// Where a button draws its picture and its caption, inside the button.
+constexpr UnitRect kBoxImage{4, 6, 16, 16};
+constexpr int kBoxCaptionLeft = 29;
+constexpr int kBoxCaptionTop = 4;
+constexpr int kBoxCaptionHeight = 20;
+constexpr UnitRect kCloseImage{10, 10, 16, 16};
+constexpr UnitRect kPanelToggleArrow{69, 7, 14, 14};
+constexpr UnitRect kPanelToggleCaption{6, 4, 58, 20};
+
+void DrawImageInto(GraphicsTarget& target, Gdiplus::GpImage* image, const UnitRect& rect, UINT dpi) {
+    DrawImageInto(target, image, Scale(rect.x, dpi), Scale(rect.y, dpi), Scale(rect.width, dpi),
+                  Scale(rect.height, dpi));
+}
 
 void FillPrimaryShape(GraphicsTarget& target, UINT itemState, int width, int height, UINT dpi) {
     const BYTE grey = (itemState & ODS_DISABLED)   ? kPrimaryDisabledGrey
@@ -63,29 +79,40 @@ void DrawBrowseShape(DcGraphics& graphics, HDC dc, int width, int height, UINT d
     ::SetDCBrushColor(dc, previousBrush);
 }
 
-COLORREF CaptionColour(const ShellContext& shell, HWND button, UINT itemState) noexcept {
-    if (button == shell.primaryButton) return kPrimaryCaption;
+COLORREF CaptionColour(ItemLook look, UINT itemState) noexcept {
+    if (look == ItemLook::Primary) return kPrimaryCaption;
     if (itemState & ODS_FOCUS) return kFocusedCaption;
-    if (button == shell.shortcutCheckbox) return kShortcutCaption;
-    if (button == shell.browseButton || button == shell.copyDiagnosticsButton ||
-        button == shell.openLogButton)
-        return kActionCaption;
-    return kQuietCaption;
+    switch (look) {
+        case ItemLook::OptionBox:
+            return kShortcutCaption;
+        case ItemLook::FramedAction:
+        case ItemLook::Action:
+            return kActionCaption;
+        default:
+            return kQuietCaption;
+    }
+}
+
+// The box a check box shows: the agreement's in the footer's style, the panel's own in the panel's.
+Gdiplus::GpImage* BoxImage(const ShellContext& shell, ItemLook look, bool checked) noexcept {
+    if (look == ItemLook::AgreementBox)
+        return checked ? shell.footerCheckedImage.get() : shell.footerUncheckedImage.get();
+    return checked ? shell.optionCheckedImage.get() : shell.optionUncheckedImage.get();
 }
 
 }  // namespace
 
-BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept {
-    const ShellContext* shell = g_shell;
-    if (!shell) return TRUE;
+BOOL PaintShellItem(const ShellContext& shell, const DRAWITEMSTRUCT& drawItem) noexcept {
     const HDC dc = drawItem.hDC;
     const HWND button = drawItem.hwndItem;
-    const UINT dpi = shell->dpi;
+    const ShellChild* child = FindShellChild(shell, button);
+    const ItemLook look = child ? child->look : ItemLook::None;
+    const UINT dpi = shell.dpi;
     const int width = drawItem.rcItem.right;
     const int height = drawItem.rcItem.bottom;
 
-    const RECT placement = ClientPlacement(shell->window, button);
-    const bool inPanel = placement.top >= Scale(kPanelTopUnits, dpi);
+    const RECT placement = ClientPlacement(shell.window, button);
+    const bool inPanel = placement.top >= Scale(kPanelTop, dpi);
 
     // Whatever GDI+ fails to draw, the button never shows stale pixels.
     const COLORREF previousBrush = ::SetDCBrushColor(dc, inPanel ? kPanelFallback : kFaceFallback);
@@ -93,8 +120,8 @@ BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept {
     ::SetDCBrushColor(dc, previousBrush);
     // The slice of the backdrop under the button, so the button looks transparent; copied with GDI
     // before GDI+ draws on the DC, or drawn with GDI+ below.
-    const bool backdropCopied = !inPanel && CopyBackdropPart(dc, shell->backdropDc.get(), 0, 0,
-                                                             placement.left, placement.top, width, height);
+    const bool backdropCopied = !inPanel && CopyBackdropPart(dc, shell.backdropDc.get(), 0, 0, placement.left,
+                                                             placement.top, width, height);
 
     DcGraphics graphics(dc);
     GraphicsTarget& target = graphics.target();
@@ -105,12 +132,12 @@ BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept {
         if (inPanel) {
             FillSolid(target, kPanelColour, 0, 0, width, height);
         } else if (!backdropCopied) {
-            DrawBackdropPart(target, shell->backdropBitmap.get(), 0, 0, placement.left, placement.top, width,
+            DrawBackdropPart(target, shell.backdropBitmap.get(), 0, 0, placement.left, placement.top, width,
                              height);
         }
-        if (button == shell->primaryButton) FillPrimaryShape(target, drawItem.itemState, width, height, dpi);
+        if (look == ItemLook::Primary) FillPrimaryShape(target, drawItem.itemState, width, height, dpi);
     }
-    if (button == shell->browseButton && graphics) DrawBrowseShape(graphics, dc, width, height, dpi);
+    if (look == ItemLook::FramedAction && graphics) DrawBrowseShape(graphics, dc, width, height, dpi);
 
     // The button keeps its caption in its window record (see window_text.h).
     wchar_t caption[kCaptionCapacity] = {};
@@ -118,37 +145,38 @@ BOOL PaintShellItem(const DRAWITEMSTRUCT& drawItem) noexcept {
     std::wstring_view text(caption, captionLength > 0 ? captionLength : 0);
     RECT textRect = drawItem.rcItem;
     UINT format = DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_CENTER;
-    const RECT boxText{Scale(29, dpi), Scale(4, dpi), width, Scale(4, dpi) + Scale(20, dpi)};
 
-    if (button == shell->agreementCheckbox || button == shell->shortcutCheckbox) {
-        const bool agreement = button == shell->agreementCheckbox;
-        const bool checked = agreement ? shell->agreementAccepted : shell->createShortcut;
-        Gdiplus::GpImage* box =
-            agreement ? (checked ? shell->footerCheckedImage.get() : shell->footerUncheckedImage.get())
-                      : (checked ? shell->optionCheckedImage.get() : shell->optionUncheckedImage.get());
-        if (graphics)
-            DrawImageInto(target, box, Scale(4, dpi), Scale(6, dpi), Scale(16, dpi), Scale(16, dpi));
-        // The links beside the agreement box carry the rest of its sentence.
-        text = agreement ? std::wstring_view(L"同意") : std::wstring_view(L"创建桌面快捷方式");
-        textRect = boxText;
-        format &= ~DT_CENTER;
-    } else if (button == shell->closeButton) {
-        if (graphics)
-            DrawImageInto(target, shell->closeImage.get(), Scale(10, dpi), Scale(10, dpi), Scale(16, dpi),
-                          Scale(16, dpi));
-        return TRUE;
-    } else if (button == shell->optionsButton) {
-        Gdiplus::GpImage* arrow =
-            shell->optionsExpanded ? shell->arrowUpImage.get() : shell->arrowDownImage.get();
-        if (graphics)
-            DrawImageInto(target, arrow, Scale(69, dpi), Scale(7, dpi), Scale(14, dpi), Scale(14, dpi));
-        textRect = ScaledCorners(6, 4, 6 + 58, 4 + 20, dpi);
+    switch (look) {
+        case ItemLook::AgreementBox:
+        case ItemLook::OptionBox: {
+            const bool checked = child->checked && shell.*child->checked;
+            if (graphics) DrawImageInto(target, BoxImage(shell, look, checked), kBoxImage, dpi);
+            // A box paints its own words; the links beside the agreement box carry the rest of its
+            // sentence.
+            if (child->painted) text = shell.texts[*child->painted];
+            textRect = RECT{Scale(kBoxCaptionLeft, dpi), Scale(kBoxCaptionTop, dpi), width,
+                            Scale(kBoxCaptionTop, dpi) + Scale(kBoxCaptionHeight, dpi)};
+            format &= ~DT_CENTER;
+            break;
+        }
+        case ItemLook::Close:
+            if (graphics) DrawImageInto(target, shell.closeImage.get(), kCloseImage, dpi);
+            return TRUE;
+        case ItemLook::PanelToggle: {
+            Gdiplus::GpImage* arrow =
+                shell.optionsExpanded ? shell.arrowUpImage.get() : shell.arrowDownImage.get();
+            if (graphics) DrawImageInto(target, arrow, kPanelToggleArrow, dpi);
+            textRect = ScaleCorners(kPanelToggleCaption, dpi);
+            break;
+        }
+        default:
+            break;
     }
 
     graphics.Flush();
-    const bool medium = button == shell->primaryButton || button == shell->browseButton;
-    DrawShellText(dc, text, medium ? shell->mediumFont.get() : shell->bodyFont.get(),
-                  CaptionColour(*shell, button, drawItem.itemState), textRect, format);
+    const bool medium = look == ItemLook::Primary || look == ItemLook::FramedAction;
+    DrawShellText(dc, text, medium ? shell.mediumFont.get() : shell.bodyFont.get(),
+                  CaptionColour(look, drawItem.itemState), textRect, format);
     return TRUE;
 }
 

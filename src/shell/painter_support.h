@@ -13,9 +13,8 @@
 
 namespace tovrak {
 
-// The options panel starts this many units from the top. The face and panel fills are drawn with
-// GDI+ and, where GDI+ may fail, with GDI beforehand: one colour, written once, in both forms.
-constexpr int kPanelTopUnits = 494;
+// The face and panel fills are drawn with GDI+ and, where GDI+ may fail, with GDI beforehand: one
+// colour, written once, in both forms.
 constexpr COLORREF kFaceFallback = RGB(30, 32, 38);
 constexpr COLORREF kPanelFallback = RGB(33, 35, 40);
 constexpr Argb kFaceColour = ArgbFromColorref(kFaceFallback);

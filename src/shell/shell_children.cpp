@@ -24,4 +24,12 @@ const ShellChild* FindShellChild(const ShellContext& shell, HWND window) noexcep
     return nullptr;
 }
 
+const ShellChild* FindShellChild(int controlId) noexcept {
+    if (controlId == static_cast<int>(ShellControlId::None)) return nullptr;
+    for (const ShellChild& child : kShellChildren) {
+        if (static_cast<int>(child.id) == controlId) return &child;
+    }
+    return nullptr;
+}
+
 }  // namespace tovrak

@@ -4,14 +4,26 @@
 
 namespace tovrak {
 
-ShellContext* g_shell = nullptr;
+constinit ShellRecord g_shell;
 
-ShellContext* AllocateShellContext() noexcept {
-    return new (std::nothrow) ShellContext();
+std::unique_ptr<ShellContext> AllocateShellContext() noexcept {
+    return std::unique_ptr<ShellContext>(new (std::nothrow) ShellContext());
 }
 
-void FreeShellContext(ShellContext* context) noexcept {
-    delete context;
+void InstallShellRecord(std::unique_ptr<ShellContext> record) noexcept {
+    g_shell.reset(std::move(record));
+}
+
+void RemoveShellRecord() noexcept {
+    g_shell.reset();
+}
+
+bool ShellIsOpen() noexcept {
+    return static_cast<bool>(g_shell);
+}
+
+bool IsOpenShell(const ShellContext& shell) noexcept {
+    return g_shell.get() == &shell;
 }
 
 }  // namespace tovrak

@@ -6,12 +6,15 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "common/gdiplus.h"
+#include "common/shell_texts.h"
 #include "common/unique_handle.h"
 #include "common/wide_string.h"
 #include "pipes/pipe_listener.h"
+#include "shell/face_geometry.h"
 #include "worker/worker_event.h"
 #include "tovrak/renderer.h"
 
@@ -26,18 +29,18 @@ struct ShellContext {
 
     // Window and child controls; the children are destroyed with the window.
     HWND window = nullptr;
-    HWND primaryButton = nullptr;          // 0x65
-    HWND optionsButton = nullptr;          // 0x66
-    HWND closeButton = nullptr;            // 0x67
-    HWND agreementCheckbox = nullptr;      // 0x68
-    HWND userAgreementLink = nullptr;      // 0x69
-    HWND privacyPolicyLink = nullptr;      // 0x6a
-    HWND shortcutCheckbox = nullptr;       // 0x6b
-    HWND browseButton = nullptr;           // 0x6c
-    HWND pathEdit = nullptr;               // 0x6f
-    HWND copyDiagnosticsButton = nullptr;  // 0x6d
-    HWND openLogButton = nullptr;          // 0x6e
-    HWND diagnosticsLabel = nullptr;       // 0x70
+    HWND primaryButton = nullptr;
+    HWND optionsButton = nullptr;
+    HWND closeButton = nullptr;
+    HWND agreementCheckbox = nullptr;
+    HWND userAgreementLink = nullptr;
+    HWND privacyPolicyLink = nullptr;
+    HWND shortcutCheckbox = nullptr;
+    HWND browseButton = nullptr;
+    HWND pathEdit = nullptr;
+    HWND copyDiagnosticsButton = nullptr;
+    HWND openLogButton = nullptr;
+    HWND diagnosticsLabel = nullptr;
     HWND progressBar = nullptr;
     HWND locationLabel = nullptr;
     HWND directoryNoteLabel = nullptr;
@@ -67,7 +70,8 @@ struct ShellContext {
     UniqueGpImage scaledLogo;
     std::int32_t scaledLogoSize = 0;
 
-    // Texts.
+    // Texts. `texts` are the fixed texts in force when the shell opened.
+    ShellTexts texts;
     WideString installDirectory;
     WideString displayName;
     WideString windowTitle;
@@ -82,9 +86,9 @@ struct ShellContext {
     UniqueBrush backgroundBrush;
     UniqueBrush pathFieldBrush;
 
+    ShellMode mode = ShellModeInstall;
+
     // Flags.
-    bool uninstallMode = false;
-    bool updateMode = false;
     bool optionsExpanded = false;
     bool agreementAccepted = true;
     bool createShortcut = true;
@@ -97,9 +101,9 @@ struct ShellContext {
     std::int32_t percent = 0;
     std::int32_t pendingCommand = 0;
     std::uint32_t dpi = 96;
-    std::int32_t logicalWidth = 700;
-    std::int32_t logicalHeight = 500;
-    std::int32_t expandedHeight = 668;
+    std::int32_t logicalWidth = kShellWidth;
+    std::int32_t logicalHeight = kShellCollapsedHeight;
+    std::int32_t expandedHeight = kExpandedIdleHeight;
     std::uint64_t shownTick = 0;
     bool englishSurface = false;
     bool surfaceComplete = false;
@@ -140,29 +144,54 @@ struct ShellContext {
     WorkerEvent lastEvent{};
 };
 
-// In uninstall mode the host shows its idle screen under this kind as well as under ShellStateIdle.
-inline constexpr std::int32_t kShellStateUninstallIdle = 4;
-
-// The idle screen: the install or uninstall screen before anything runs, with its options panel.
+// The idle screen: the install or uninstall screen before anything runs, with its options panel. In
+// uninstall mode the host may show it under ShellStateUninstallIdle as well.
 inline bool IsIdleScreen(const ShellContext& shell) noexcept {
     return shell.stateKind == ShellStateIdle ||
-           (shell.stateKind == kShellStateUninstallIdle && shell.uninstallMode);
+           (shell.stateKind == ShellStateUninstallIdle && shell.mode == ShellModeUninstall);
 }
 
-// The process-wide pointer; null while no shell is open.
-extern ShellContext* g_shell;
-
-// True when no shell is open or the caller is the thread that opened it. The exports that belong to
-// the host's thread check it first and, from another thread, change nothing.
-inline bool OnHostThread() noexcept {
-    return !g_shell || g_shell->hostThread == ::GetCurrentThreadId();
+// The idle screen of the install mode, the one with the agreement and the installation options.
+inline bool IsIdleInstallScreen(const ShellContext& shell) noexcept {
+    return shell.stateKind == ShellStateIdle && shell.mode == ShellModeInstall;
 }
 
-// Allocates a record with its defaults without throwing; null when memory is short.
-ShellContext* AllocateShellContext() noexcept;
-// Releases what the record owns (fonts, brushes, images, texts, handles) and frees it. The windows are
-// destroyed, and the listeners and the worker released in their order, by the shell's teardown before
-// this.
-void FreeShellContext(ShellContext* context) noexcept;
+// Owns the open shell's record. A shell that the host leaves open when it unloads the library or ends
+// its process is not freed: its windows may still dispatch into it, and the system libraries its
+// images and fonts come from may be gone already.
+class ShellRecord {
+  public:
+    constexpr ShellRecord() noexcept = default;
+    ShellRecord(const ShellRecord&) = delete;
+    ShellRecord& operator=(const ShellRecord&) = delete;
+    ~ShellRecord() { static_cast<void>(record_.release()); }
+
+    ShellContext* get() const noexcept { return record_.get(); }
+    ShellContext* operator->() const noexcept { return record_.get(); }
+    ShellContext& operator*() const noexcept { return *record_; }
+    explicit operator bool() const noexcept { return static_cast<bool>(record_); }
+    bool operator==(std::nullptr_t) const noexcept { return !record_; }
+    // Takes `record` as the open shell; an empty one closes it. The pointer changes before the old
+    // record is freed, so that nothing its destruction runs finds it open.
+    void reset(std::unique_ptr<ShellContext> record = nullptr) noexcept { record_ = std::move(record); }
+
+  private:
+    std::unique_ptr<ShellContext> record_;
+};
+
+// The open shell; empty while no shell is open. Read by the exports' wrapper (shell_export.h) and by
+// the window procedures' entry points, which hand the record down.
+extern ShellRecord g_shell;
+
+// A record with its defaults, made without throwing; empty when memory is short.
+std::unique_ptr<ShellContext> AllocateShellContext() noexcept;
+
+// Makes `record` the open shell; frees the open shell's record and leaves none open.
+void InstallShellRecord(std::unique_ptr<ShellContext> record) noexcept;
+void RemoveShellRecord() noexcept;
+// Whether any shell is open.
+bool ShellIsOpen() noexcept;
+// Whether `shell` is still the open shell: a modal loop or a dispatched message may have closed it.
+bool IsOpenShell(const ShellContext& shell) noexcept;
 
 }  // namespace tovrak

@@ -8,16 +8,13 @@
 
 #include "common/gdiplus.h"
 #include "common/wide_string.h"
+#include "shell/face_geometry.h"
 #include "shell/shell_context.h"
 
 namespace tovrak {
 
 inline constexpr wchar_t kShellClassName[] = L"TovrakSetupShell";
 inline constexpr wchar_t kTransitionClassName[] = L"TovrakSetupTransition";
-
-// Design size of the install and uninstall window, in 96-DPI units.
-constexpr int kShellWidth = 700;
-constexpr int kShellCollapsedHeight = 500;
 
 // Colours of the window (COLORREF).
 constexpr COLORREF kBackgroundColour = 0x282321;
@@ -40,7 +37,7 @@ struct ShellPlacement {
 // the window keeps the window at its left and top edges.
 POINT CentreInWorkArea(const RECT& workArea, int width, int height) noexcept;
 
-void RegisterShellClasses() noexcept;
+void RegisterShellClasses(const ShellContext& shell) noexcept;
 // Update mode: switches the thread to per-monitor awareness and records the way back in the record.
 void EnterPerMonitorDpi(ShellContext& shell) noexcept;
 // Gives the thread its awareness back when it was overridden.
@@ -59,7 +56,7 @@ UniqueGpImage LoadShellImage(std::wstring_view assetDirectory, std::wstring_view
 bool LoadShellImages(ShellContext& shell, std::wstring_view assetDirectory) noexcept;
 HWND CreateShellButton(ShellContext& shell, const wchar_t* caption, int controlId) noexcept;
 // The children of kShellChildren (shell_children.h), in its order, with their fonts.
-void CreateShellChildren(ShellContext& shell) noexcept;
+void CreateShellChildren(ShellContext& shell);
 // Gives the children that show text the body font; `redraw` repaints them with it at once.
 void ApplyBodyFont(const ShellContext& shell, bool redraw) noexcept;
 

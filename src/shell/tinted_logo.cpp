@@ -45,10 +45,10 @@ Gdiplus::GpImage* ScaledLogoFor(ShellContext& shell, int size) noexcept {
 
 }  // namespace
 
-void DrawTintedLogo(GraphicsTarget& target, int x, int y, int size, float alpha) noexcept {
-    if (!g_shell) return;
-    Gdiplus::GpImage* logo = g_shell->logoImage.get();
-    if (Gdiplus::GpImage* scaled = ScaledLogoFor(*g_shell, size)) logo = scaled;
+void DrawTintedLogo(ShellContext& shell, GraphicsTarget& target, int x, int y, int size,
+                    float alpha) noexcept {
+    Gdiplus::GpImage* logo = shell.logoImage.get();
+    if (Gdiplus::GpImage* scaled = ScaledLogoFor(shell, size)) logo = scaled;
 
     UniqueGpImageAttributes attributes;
     GpStatus status = gp::GdipCreateImageAttributes(attributes.put());

@@ -6,13 +6,13 @@
 #include "common/gdiplus.h"
 #include "common/scaling.h"
 #include "shell/painter.h"
+#include "shell/face_geometry.h"
 #include "shell/painter_support.h"
 #include "shell/shell_context.h"
 
 namespace tovrak {
 namespace {
 
-constexpr int kLogoUnits = 60;
 constexpr int kRedrawSquareUnits = 88;
 constexpr int kFillCeilingPercent = 95;
 constexpr float kFillAlpha = 0.46f;
@@ -30,9 +30,8 @@ struct SheenBand {
 };
 constexpr SheenBand kSheenBands[] = {{0.23f, 0.10f}, {0.12f, 0.24f}, {0.045f, 0.52f}};
 
-void DrawLogoFill(GraphicsTarget& target, const ShellContext& shell, int width, int height,
-                  const RECT& area) {
-    const int size = Scale(kLogoUnits, shell.dpi);
+void DrawLogoFill(GraphicsTarget& target, ShellContext& shell, int width, int height, const RECT& area) {
+    const int size = Scale(kSurfaceLogoSize, shell.dpi);
     const int filledRows = SurfaceFillPercent(shell.surfaceStartPercent, shell.surfaceProgress) * size;
     if (filledRows < 100) return;  // less than one row
     const int fillHeight = filledRows / 100;
@@ -41,12 +40,12 @@ void DrawLogoFill(GraphicsTarget& target, const ShellContext& shell, int width, 
     SavedGraphicsState saved(target);
     Record(target, gp::GdipSetClipRectI(target.graphics, x0, y0 + size - fillHeight, size, fillHeight,
                                         Gdiplus::CombineModeIntersect));
-    DrawTintedLogo(target, x0, y0, size, kFillAlpha);
+    DrawTintedLogo(shell, target, x0, y0, size, kFillAlpha);
 }
 
-void DrawSheen(GraphicsTarget& target, const ShellContext& shell, int width, int height, const RECT& area,
+void DrawSheen(GraphicsTarget& target, ShellContext& shell, int width, int height, const RECT& area,
                std::uint64_t elapsed) {
-    const float size = static_cast<float>(Scale(kLogoUnits, shell.dpi));
+    const float size = static_cast<float>(Scale(kSurfaceLogoSize, shell.dpi));
     const float baseX = (static_cast<float>(width) - size) * 0.5f - static_cast<float>(area.left);
     const float baseY = (static_cast<float>(height) - size) * 0.5f - static_cast<float>(area.top);
     const float phase = static_cast<float>(elapsed % kSheenCycleMs);
@@ -72,8 +71,8 @@ void DrawSheen(GraphicsTarget& target, const ShellContext& shell, int width, int
         Record(target, gp::GdipAddPathPolygon(path.get(), corners, 4));
         SavedGraphicsState saved(target);
         Record(target, gp::GdipSetClipPath(target.graphics, path.get(), Gdiplus::CombineModeIntersect));
-        DrawTintedLogo(target, static_cast<int>(baseX), static_cast<int>(baseY), static_cast<int>(size),
-                       band.alpha);
+        DrawTintedLogo(shell, target, static_cast<int>(baseX), static_cast<int>(baseY),
+                       static_cast<int>(size), band.alpha);
     }
 }
 
@@ -84,25 +83,21 @@ int SurfaceFillPercent(int startPercent, int progress) noexcept {
 }
 
 UpdateSurfaceText::UpdateSurfaceText(const ShellContext& shell) noexcept {
-    const bool english = shell.englishSurface;
-    int written = 0;
-    if (shell.surfaceComplete)
-        written = std::swprintf(text_.data(), text_.size(), L"%ls", english ? L"Starting" : L"正在启动");
-    else if (shell.surfaceProgress > 0)
-        written = std::swprintf(text_.data(), text_.size(),
-                                english ? L"Installing update %d%%" : L"正在安装更新 %d%%",
-                                static_cast<int>(shell.surfaceProgress));
-    else
-        written = std::swprintf(text_.data(), text_.size(), L"%ls",
-                                english ? L"Updating, please wait" : L"正在更新，请稍候");
-    length_ = written > 0 ? static_cast<std::size_t>(written) : 0;
+    // The presentation's language "en" asks for the English texts whatever the shell's own are.
+    const ShellTexts english = ShellTexts::English();
+    const ShellTexts& texts = shell.englishSurface ? english : shell.texts;
+    const ShellText line = shell.surfaceComplete       ? ShellText::UpdateStarting
+                           : shell.surfaceProgress > 0 ? ShellText::UpdateInstalling
+                                                       : ShellText::UpdateWaiting;
+    ExpandShellText(texts[line], shell.displayName, shell.surfaceProgress, [this](std::wstring_view piece) {
+        const std::size_t room = text_.size() - length_;
+        length_ += piece.copy(text_.data() + length_, room);
+    });
 }
 
-void PaintUpdateSurface(HDC targetDc, const RECT* dirtyRect) noexcept {
-    const ShellContext* shell = g_shell;
-    if (!shell) return;
-    const int width = Scale(shell->logicalWidth, shell->dpi);
-    const int height = Scale(shell->logicalHeight, shell->dpi);
+void PaintUpdateSurface(ShellContext& shell, HDC targetDc, const RECT* dirtyRect) noexcept {
+    const int width = Scale(shell.logicalWidth, shell.dpi);
+    const int height = Scale(shell.logicalHeight, shell.dpi);
 
     RECT area{0, 0, width, height};
     if (dirtyRect) {
@@ -122,7 +117,7 @@ void PaintUpdateSurface(HDC targetDc, const RECT* dirtyRect) noexcept {
     if (!bitmap) return;
     SelectGuard selectBitmap(buffer.get(), bitmap.get());
     // The base is a 1:1 copy of the prepared backdrop: with GDI before GDI+ draws, or with GDI+ below.
-    const bool backdropCopied = CopyBackdropPart(buffer.get(), shell->backdropDc.get(), 0, 0, area.left,
+    const bool backdropCopied = CopyBackdropPart(buffer.get(), shell.backdropDc.get(), 0, 0, area.left,
                                                  area.top, areaWidth, areaHeight);
 
     if (DcGraphics graphics(buffer.get()); graphics) {
@@ -131,7 +126,7 @@ void PaintUpdateSurface(HDC targetDc, const RECT* dirtyRect) noexcept {
             Record(target, gp::GdipSetCompositingMode(target.graphics, Gdiplus::CompositingModeSourceCopy));
             Record(target,
                    gp::GdipSetInterpolationMode(target.graphics, Gdiplus::InterpolationModeNearestNeighbor));
-            DrawBackdropPart(target, shell->backdropBitmap.get(), 0, 0, area.left, area.top, areaWidth,
+            DrawBackdropPart(target, shell.backdropBitmap.get(), 0, 0, area.left, area.top, areaWidth,
                              areaHeight);
         }
         Record(target, gp::GdipSetCompositingMode(target.graphics, Gdiplus::CompositingModeSourceOver));
@@ -139,19 +134,19 @@ void PaintUpdateSurface(HDC targetDc, const RECT* dirtyRect) noexcept {
                gp::GdipSetInterpolationMode(target.graphics, Gdiplus::InterpolationModeHighQualityBicubic));
         Record(target, gp::GdipSetSmoothingMode(target.graphics, Gdiplus::SmoothingModeAntiAlias));
 
-        DrawLogoFill(target, *shell, width, height, area);
-        const std::uint64_t elapsed = ::GetTickCount64() - shell->shownTick;
-        if (shell->updateMode && shell->surfaceAnimating && elapsed < kSheenDurationMs)
-            DrawSheen(target, *shell, width, height, area, elapsed);
+        DrawLogoFill(target, shell, width, height, area);
+        const std::uint64_t elapsed = ::GetTickCount64() - shell.shownTick;
+        if (shell.mode == ShellModeUpdate && shell.surfaceAnimating && elapsed < kSheenDurationMs)
+            DrawSheen(target, shell, width, height, area, elapsed);
     }  // GDI+ is done with the buffer before GDI writes the text into it
 
-    const int halfHeight = shell->logicalHeight / 2;
-    RECT textRect{Scale(0, shell->dpi) - area.left, Scale(halfHeight + 48, shell->dpi) - area.top,
-                  Scale(shell->logicalWidth, shell->dpi) - area.left,
-                  Scale(halfHeight + 72, shell->dpi) - area.top};
+    const int halfHeight = shell.logicalHeight / 2;
+    RECT textRect{Scale(0, shell.dpi) - area.left, Scale(halfHeight + 48, shell.dpi) - area.top,
+                  Scale(shell.logicalWidth, shell.dpi) - area.left,
+                  Scale(halfHeight + 72, shell.dpi) - area.top};
     if (textRect.bottom > 0 && textRect.top < areaHeight) {
-        DrawShellText(buffer.get(), UpdateSurfaceText(*shell).view(), shell->bodyFont.get(),
-                      kSurfaceTextColour, textRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        DrawShellText(buffer.get(), UpdateSurfaceText(shell).view(), shell.bodyFont.get(), kSurfaceTextColour,
+                      textRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
 
     ::BitBlt(targetDc, area.left, area.top, areaWidth, areaHeight, buffer.get(), 0, 0, SRCCOPY);

@@ -22,14 +22,15 @@ constexpr std::uint64_t kSheenDurationMs = 6600;
 // tick still redraws, so the last frame has no sheen) and redraws the square around the logo at once.
 void AnimateUpdateSurface(ShellContext& shell) noexcept;
 
-// The line under the logo, in the surface's language; held inline so painting never allocates.
+// The line under the logo, in the surface's language; held inline so painting never allocates. A
+// translation longer than the line can hold is cut.
 class UpdateSurfaceText {
   public:
     explicit UpdateSurfaceText(const ShellContext& shell) noexcept;
     std::wstring_view view() const noexcept { return {text_.data(), length_}; }
 
   private:
-    std::array<wchar_t, 40> text_{};
+    std::array<wchar_t, 1100> text_{};
     std::size_t length_ = 0;
 };
 

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "common/export_guard.h"
-#include "shell/shell_context.h"
+#include "shell/shell_export.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak {
@@ -29,7 +28,6 @@ PendingSurfaceConfiguration TakePendingSurfaceConfiguration() noexcept {
 namespace {
 
 std::uint32_t ConfigureSurface(const wchar_t* directory, const wchar_t* size) {
-    if (g_shell) return ERROR_BUSY;
     // Copy both before storing either, so that a failed copy leaves the earlier values whole.
     WideString newDirectory(ArgumentText(directory));
     WideString newSize(ArgumentText(size));
@@ -39,7 +37,6 @@ std::uint32_t ConfigureSurface(const wchar_t* directory, const wchar_t* size) {
 }
 
 std::uint32_t ConfigurePresentation(const wchar_t* language, std::int32_t startPercent) {
-    if (g_shell) return ERROR_BUSY;
     g_pendingSurface.language = WideString(ArgumentText(language));
     g_pendingSurface.startPercent = std::clamp<std::int32_t>(startPercent, 0, kHighestStartPercent);
     return ERROR_SUCCESS;
@@ -50,11 +47,10 @@ std::uint32_t ConfigurePresentation(const wchar_t* language, std::int32_t startP
 
 extern "C" uint32_t TOVRAK_CALL ShellConfigureUpdateSurface(const wchar_t* directory,
                                                             const wchar_t* size) noexcept {
-    return tovrak::GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::ConfigureSurface, directory, size);
+    return tovrak::GuardConfigurationExport(tovrak::ConfigureSurface, directory, size);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellConfigureUpdateSurfacePresentation(const wchar_t* language,
                                                                         int32_t startPercent) noexcept {
-    return tovrak::GuardExport<uint32_t>(ERROR_GEN_FAILURE, tovrak::ConfigurePresentation, language,
-                                         startPercent);
+    return tovrak::GuardConfigurationExport(tovrak::ConfigurePresentation, language, startPercent);
 }

@@ -1,4 +1,4 @@
-// The window procedure of the shell window.
+// The window procedure of the shell window, and what a click on one of its children does.
 // User actions that matter to the installation are left as a pending command for ShellPoll; the
 // window never acts on them itself.
 
@@ -29,12 +29,12 @@ bool IsShellChild(const ShellContext& shell, HWND control) noexcept {
 }
 
 // Layout runs inside a window procedure: nothing may be thrown back through the dispatcher.
-void LayoutFromWindow() noexcept {
-    GuardExportVoid([] { LayoutShell(); });
+void LayoutFromWindow(ShellContext& shell) noexcept {
+    GuardExportVoid([&shell] { LayoutShell(shell); });
 }
 
 LRESULT HitTest(const ShellContext& shell, HWND window, LPARAM lParam) noexcept {
-    if (shell.updateMode) return HTCLIENT;
+    if (shell.mode == ShellModeUpdate) return HTCLIENT;
     POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ::ScreenToClient(window, &point);
     if (point.y < Scale(kDragBandHeight, shell.dpi) && point.x < Scale(kDragBandRight, shell.dpi))
@@ -42,55 +42,65 @@ LRESULT HitTest(const ShellContext& shell, HWND window, LPARAM lParam) noexcept 
     return HTCLIENT;
 }
 
-// A click can arrive after its control stopped taking clicks: a screen reader's default action is
-// posted and lands after the host has moved to another screen, and the folder browser's modal loop
-// disables the shell but still dispatches what was posted before it opened.
-bool TakesClicks(const ShellContext& shell, HWND control) noexcept {
-    // The control's own style, not IsWindowVisible: a host may act on a shell it has not shown yet.
-    const bool shown = (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
-    return shown && ::IsWindowEnabled(control) && ::IsWindowEnabled(shell.window);
+// A click reaches the row of the control that sent it. Every click the host or the user makes acts,
+// also on a control the screen hides (a host may tick a box it does not show); what protects
+// something refuses at its own place: the accessible default action refuses a hidden or disabled
+// control, and while the shell window is disabled (the folder browser's modal loop runs) nothing
+// acts, so that no second browser opens over the first.
+void OnCommand(ShellContext& shell, WPARAM wParam, HWND control) noexcept {
+    if (shell.mode == ShellModeUpdate || !::IsWindowEnabled(shell.window)) return;
+    const ShellChild* child = FindShellChild(LOWORD(wParam));
+    if (!child || !control || shell.*child->window != control) return;
+    if (child->click.routine) child->click.routine(shell, control);
+    if (child->click.command) shell.pendingCommand = child->click.command;
 }
 
-void OnCommand(ShellContext& shell, HWND control) noexcept {
-    if (shell.updateMode || !control || !TakesClicks(shell, control)) return;
-    if (control == shell.primaryButton) {
-        if (shell.stateKind != ShellStateRunning) {
-            shell.pendingCommand = ShellCommandPrimaryAction;
-            // Given back by the host through ShellState, so that a double click starts nothing twice.
-            ::EnableWindow(control, FALSE);
-        }
-    } else if (control == shell.closeButton) {
-        if (shell.stateKind != ShellStateRunning) shell.pendingCommand = ShellCommandClose;
-    } else if (control == shell.optionsButton) {
-        // Only a button the user can see opens the panel: in a hidden shell it is no button at all.
-        if (::IsWindowVisible(control)) {
-            shell.optionsExpanded = !shell.optionsExpanded;
-            LayoutFromWindow();
-        }
-    } else if (control == shell.agreementCheckbox) {
-        shell.agreementAccepted = !shell.agreementAccepted;
-        LayoutFromWindow();
-        ::InvalidateRect(control, nullptr, FALSE);
-    } else if (control == shell.shortcutCheckbox) {
-        shell.createShortcut = !shell.createShortcut;
-        ::InvalidateRect(control, nullptr, FALSE);
-        AnnounceShellChanges(shell);
-    } else if (control == shell.userAgreementLink) {
-        shell.pendingCommand = ShellCommandOpenUserAgreement;
-    } else if (control == shell.privacyPolicyLink) {
-        shell.pendingCommand = ShellCommandOpenPrivacyPolicy;
-    } else if (control == shell.openLogButton) {
-        shell.pendingCommand = ShellCommandOpenLogDirectory;
-    } else if (control == shell.copyDiagnosticsButton) {
-        CopyDiagnosticsToClipboard();
-    } else if (control == shell.browseButton) {
-        // Runs a modal loop on the host's thread; the record is written only after it returns.
-        GuardExportVoid([&shell] { BrowseForInstallDirectory(shell); });
-    }
+}  // namespace
+
+void PressPrimary(ShellContext& shell, HWND button) noexcept {
+    if (shell.stateKind == ShellStateRunning) return;
+    shell.pendingCommand = ShellCommandPrimaryAction;
+    // Given back by the host through ShellState, so that a double click starts nothing twice.
+    ::EnableWindow(button, FALSE);
 }
+
+void PressClose(ShellContext& shell, HWND) noexcept {
+    if (shell.stateKind != ShellStateRunning) shell.pendingCommand = ShellCommandClose;
+}
+
+void ToggleOptions(ShellContext& shell, HWND button) noexcept {
+    // Only a button the user can see opens the panel: in a hidden shell it is no button at all.
+    if (!::IsWindowVisible(button)) return;
+    shell.optionsExpanded = !shell.optionsExpanded;
+    LayoutFromWindow(shell);
+}
+
+void ToggleAgreement(ShellContext& shell, HWND box) noexcept {
+    shell.agreementAccepted = !shell.agreementAccepted;
+    LayoutFromWindow(shell);
+    ::InvalidateRect(box, nullptr, FALSE);
+}
+
+void ToggleShortcut(ShellContext& shell, HWND box) noexcept {
+    shell.createShortcut = !shell.createShortcut;
+    ::InvalidateRect(box, nullptr, FALSE);
+    AnnounceShellChanges(shell);
+}
+
+void CopyDiagnostics(ShellContext& shell, HWND) noexcept {
+    CopyDiagnosticsToClipboard(shell);
+}
+
+void BrowseForDirectory(ShellContext& shell, HWND) noexcept {
+    // Runs a modal loop on the host's thread; the record is written only after it returns.
+    GuardExportVoid([&shell] { BrowseForInstallDirectory(shell); });
+}
+
+namespace {
 
 LRESULT ControlColours(const ShellContext& shell, HDC dc, HWND control) noexcept {
-    if (control == shell.pathEdit) {
+    const ShellChild* child = FindShellChild(shell, control);
+    if (child && child->kind == ShellChildKind::Edit) {
         ::SetTextColor(dc, kPathTextColour);
         ::SetBkColor(dc, kPathFieldColour);
         return reinterpret_cast<LRESULT>(shell.pathFieldBrush.get());
@@ -112,49 +122,49 @@ void OnDpiChanged(ShellContext& shell, HWND window, WPARAM wParam, const RECT* s
     // Forces a new diagnostics measurement and a new scrolling region at the new DPI.
     shell.diagnosticsDpi = 0;
     shell.scrollRange = -1;
-    ComposeBackdrop();
-    LayoutFromWindow();
+    ComposeBackdrop(shell);
+    LayoutFromWindow(shell);
     ::InvalidateRect(window, nullptr, FALSE);
 }
 
-LRESULT DefaultShellMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT DefaultShellMessage(ShellContext&, HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace
 
 LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    ShellContext* shell = g_shell;
+    ShellContext* shell = g_shell.get();
     if (!shell) return ::DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
         case WM_PAINT: {
             PAINTSTRUCT paint{};
             if (const HDC dc = ::BeginPaint(window, &paint)) {
-                PaintShell(dc, &paint.rcPaint);
+                PaintShell(*shell, dc, &paint.rcPaint);
                 ::EndPaint(window, &paint);
             }
             return 0;
         }
         case WM_PRINTCLIENT:
-            PaintShell(reinterpret_cast<HDC>(wParam), nullptr);
+            PaintShell(*shell, reinterpret_cast<HDC>(wParam), nullptr);
             return 0;
         case WM_ERASEBKGND:
             return 1;  // the painter covers everything
         case WM_DRAWITEM:
             if (!lParam) return FALSE;
-            return PaintShellItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return PaintShellItem(*shell, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         case WM_NCHITTEST:
             return HitTest(*shell, window, lParam);
         case WM_CLOSE:
             // Closing is the host's decision: it gets the command and the window stays.
-            if (!shell->updateMode && shell->stateKind != ShellStateRunning)
+            if (shell->mode != ShellModeUpdate && shell->stateKind != ShellStateRunning)
                 shell->pendingCommand = ShellCommandClose;
             return 0;
         case WM_COMMAND:
-            OnCommand(*shell, reinterpret_cast<HWND>(lParam));
+            OnCommand(*shell, wParam, reinterpret_cast<HWND>(lParam));
             return 0;
         case WM_TIMER:
-            if (wParam == kSurfaceTimerId && shell->updateMode) {
+            if (wParam == kSurfaceTimerId && shell->mode == ShellModeUpdate) {
                 AnimateUpdateSurface(*shell);
                 return 0;
             }
@@ -178,7 +188,7 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         default:
             break;
     }
-    return AccessibleWindowMessage(window, message, wParam, lParam, DefaultShellMessage);
+    return AccessibleWindowMessage(*shell, window, message, wParam, lParam, DefaultShellMessage);
 }
 
 }  // namespace tovrak

@@ -17,12 +17,8 @@
 namespace tovrak::skin {
 namespace {
 
-constexpr wchar_t kHeading[] = L"诊断信息";
-constexpr wchar_t kDefaultKey[] = L"说明";
-constexpr wchar_t kSystemErrorKey[] = L"系统错误";
 constexpr wchar_t kJoiner[] = L" · ";
 constexpr std::wstring_view kWindowsPrefix = L"Windows ";
-constexpr std::wstring_view kMissingComponentPrefix = L"安装组件未提供 Windows";
 constexpr wchar_t kFullWidthColon = L'\uFF1A';
 constexpr LONG kHeadingWeight = 500;
 
@@ -36,8 +32,9 @@ constexpr int kValueColumnLeft = 96;
 constexpr UINT kTextFlags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT;
 
 WideString NormalisedKey(std::wstring_view key) {
-    if (key == L"失败步骤") return L"失败阶段";
-    if (key == L"错误代码") return L"错误码";
+    for (const RenamedDiagnosticsKey& renamed : kRenamedDiagnosticsKeys) {
+        if (key == renamed.written) return renamed.shown;
+    }
     return WideString(key);
 }
 
@@ -88,7 +85,7 @@ constexpr SUBCLASSPROC PanelProc = PaintedSubclassProc<PanelSkinProcedure>;
 
 }  // namespace
 
-std::vector<DiagnosticEntry> ParseDiagnosticEntries(std::wstring_view text) {
+std::vector<DiagnosticEntry> ParseDiagnosticEntries(std::wstring_view text, const ShellTexts& texts) {
     std::vector<DiagnosticEntry> entries;
     size_t start = 0;
     while (start <= text.size()) {
@@ -101,7 +98,7 @@ std::vector<DiagnosticEntry> ParseDiagnosticEntries(std::wstring_view text) {
         DiagnosticEntry entry;
         const size_t colon = line.find(kFullWidthColon);
         if (colon == std::wstring_view::npos) {
-            entry.key = kDefaultKey;
+            entry.key = texts[ShellText::NoteKey];
             entry.value = line;
         } else {
             entry.key = NormalisedKey(line.substr(0, colon));
@@ -109,9 +106,9 @@ std::vector<DiagnosticEntry> ParseDiagnosticEntries(std::wstring_view text) {
         }
         if (entry.key.starts_with(kWindowsPrefix)) {
             entry.value = entry.key.substr(kWindowsPrefix.size()) + kJoiner + entry.value;
-            entry.key = kSystemErrorKey;
+            entry.key = texts[ShellText::SystemErrorKey];
         }
-        if (line.starts_with(kMissingComponentPrefix)) entry.key = kSystemErrorKey;
+        if (line.starts_with(kMissingComponentPrefix)) entry.key = texts[ShellText::SystemErrorKey];
         entries.push_back(std::move(entry));
     }
     return entries;
@@ -146,12 +143,12 @@ int LayoutDiagnosticEntries(HDC dc, HWND panel, const DiagnosticsSkin& skin, boo
     ::SetBkMode(dc, TRANSPARENT);
     if (const HFONT font = WindowFont(panel)) ::SelectObject(dc, font);
 
-    const std::vector<DiagnosticEntry> entries = ParseDiagnosticEntries(WindowText(panel));
+    const std::vector<DiagnosticEntry> entries = ParseDiagnosticEntries(WindowText(panel), skin.texts);
     const int wrapWidth = std::max<int>(client.right - valueColumnLeft, 1);
 
     if (paint) {
         const HGDIOBJ panelFont = skin.headerFont ? ::SelectObject(dc, skin.headerFont.get()) : nullptr;
-        DrawLine(dc, kHeading, {0, 0, client.right, lineHeight}, skin.primaryColor);
+        DrawLine(dc, skin.texts[ShellText::Diagnostics], {0, 0, client.right, lineHeight}, skin.primaryColor);
         if (panelFont) ::SelectObject(dc, panelFont);
     }
     int y = Scale(kFirstEntryTop, skin.dpi);
@@ -185,7 +182,8 @@ std::int32_t ApplyDiagnosticsSkin(HWND panel, std::int32_t dpi, COLORREF primary
     UniqueFont headerFont = CreateHeaderFont(panel);
     std::unique_ptr<DiagnosticsSkin> skin(new (std::nothrow) DiagnosticsSkin);
     if (!skin) return 0;
-    *skin = DiagnosticsSkin{dpi, primaryColor, secondaryColor, backgroundColor, std::move(headerFont)};
+    *skin = DiagnosticsSkin{
+        dpi, primaryColor, secondaryColor, backgroundColor, std::move(headerFont), CurrentShellTexts()};
     if (!comctl32::SetWindowSubclass(panel, PanelProc, kDiagnosticsSubclassId,
                                      reinterpret_cast<DWORD_PTR>(skin.get())))
         return 0;

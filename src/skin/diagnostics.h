@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/shell_texts.h"
 #include "common/unique_handle.h"
 #include "common/wide_string.h"
 
@@ -17,6 +18,7 @@ struct DiagnosticsSkin {
     COLORREF secondaryColor = 0;  // keys
     COLORREF backgroundColor = 0;
     UniqueFont headerFont;  // the panel's font at weight 500, for the heading only
+    ShellTexts texts;       // the heading and the keys in force when the panel was configured
 };
 
 // One line of the text, with its key normalised; the value is not wrapped yet.
@@ -26,8 +28,9 @@ struct DiagnosticEntry {
 };
 
 // Splits the panel text into entries: one per non-blank line, the key before the first full-width colon
-// (or "说明"), with the renamed and system-error keys. Throws std::bad_alloc.
-std::vector<DiagnosticEntry> ParseDiagnosticEntries(std::wstring_view text);
+// (or the note key), with the renamed and system-error keys. Throws std::bad_alloc.
+std::vector<DiagnosticEntry> ParseDiagnosticEntries(std::wstring_view text,
+                                                    const ShellTexts& texts = CurrentShellTexts());
 
 // Cuts `value` into lines that fit `wrapWidth` pixels in the DC's font, by characters, never inside a
 // surrogate pair. An empty value is one empty line. Throws std::bad_alloc.

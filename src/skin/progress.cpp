@@ -11,6 +11,7 @@
 #include "common/colours.h"
 #include "common/export_guard.h"
 #include "common/scaling.h"
+#include "skin/installer_frame.h"
 #include "skin/drawing.h"
 #include "skin/skin.h"
 #include "tovrak/renderer.h"
@@ -242,9 +243,10 @@ HWND CreateProgressWindow(HWND parent, std::uint32_t dpi, COLORREF trackColor, C
     if (!RegisterProgressClass()) return nullptr;
     ProgressState creation{0,         ::GetTickCount(), FALSE,          trackColor,
                            fillColor, highlightColor,   backgroundColor};
-    return ::CreateWindowExW(0, kProgressClassName, L"", WS_CHILD | WS_VISIBLE | WS_DISABLED, Scale(184, dpi),
-                             Scale(339, dpi), Scale(333, dpi), Scale(9, dpi), parent, nullptr, libraryModule,
-                             &creation);
+    const UnitRect& place = kProgressBarRect;
+    return ::CreateWindowExW(0, kProgressClassName, L"", WS_CHILD | WS_VISIBLE | WS_DISABLED,
+                             Scale(place.x, dpi), Scale(place.y, dpi), Scale(place.width, dpi),
+                             Scale(place.height, dpi), parent, nullptr, libraryModule, &creation);
 }
 
 }  // namespace

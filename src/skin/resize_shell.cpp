@@ -6,14 +6,14 @@
 
 #include "common/export_guard.h"
 #include "common/scaling.h"
+#include "skin/installer_frame.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak::skin {
 namespace {
 
-constexpr int kShellWidth = 700;
-constexpr uint32_t kMinimumHeight = 500;
-constexpr uint32_t kMaximumHeight = 1200;
+constexpr uint32_t kMinimumHeight = kInstallerMinimumHeight;
+constexpr uint32_t kMaximumHeight = kInstallerMaximumHeight;
 
 std::int32_t ResizeShellWindow(HWND window, std::uint32_t dpi, std::uint32_t height) noexcept {
     if (!::IsWindow(window) || height < kMinimumHeight || height > kMaximumHeight || !IsSupportedDpi(dpi))
@@ -25,9 +25,9 @@ std::int32_t ResizeShellWindow(HWND window, std::uint32_t dpi, std::uint32_t hei
     if (::GetWindowRect(window, &frame) &&
         ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
         const int room = monitor.rcWork.bottom - frame.top;
-        pixels = std::max(std::min(pixels, room), Scale(kMinimumHeight, dpi));
+        pixels = std::max(std::min(pixels, room), Scale(kInstallerMinimumHeight, dpi));
     }
-    return ::SetWindowPos(window, nullptr, 0, 0, Scale(kShellWidth, dpi), pixels,
+    return ::SetWindowPos(window, nullptr, 0, 0, Scale(kInstallerWidth, dpi), pixels,
                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE)
                ? 1
                : 0;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 
+#include "common/shell_texts.h"
 #include "common/export_guard.h"
 #include "common/scaling.h"
 #include "skin/drawing.h"
@@ -229,8 +230,9 @@ std::int32_t ApplyScrollSkin(HWND host, HWND exclude, std::uint32_t dpi, std::in
     RecordChildren(*skin, exclude);
 
     const int width = Scale(kScrollBarWidth, dpi);
+    const WideString name(CurrentShellTexts()[ShellText::ScrollName]);
     skin->scrollBar = ::CreateWindowExW(
-        0, L"SCROLLBAR", L"展开内容", WS_CHILD | WS_VISIBLE | WS_TABSTOP | SBS_VERT, client.right - width,
+        0, L"SCROLLBAR", name.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | SBS_VERT, client.right - width,
         regionTop, width, client.bottom - regionTop, host, nullptr, libraryModule, nullptr);
     if (!skin->scrollBar || !comctl32::SetWindowSubclass(host, HostProc, kScrollHostSubclassId,
                                                          reinterpret_cast<DWORD_PTR>(skin.get()))) {

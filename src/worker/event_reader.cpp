@@ -5,7 +5,7 @@
 
 #include "common/export_guard.h"
 #include "common/wide_string.h"
-#include "shell/shell_context.h"
+#include "shell/shell_export.h"
 #include "tovrak/renderer.h"
 
 namespace tovrak {
@@ -45,26 +45,26 @@ void CopyEventText(const wchar_t (&field)[kWorkerEventTextUnits], wchar_t* out, 
     if (out) CopyToBuffer(std::wstring_view(field), out, capacity);
 }
 
-std::int32_t ReadEvent(wchar_t* labelOut, wchar_t* textOut, std::int32_t capacity) noexcept {
-    ShellContext* context = g_shell;
-    if (!context || !context->eventPipe || capacity <= 0) return 0;
+std::int32_t ReadEvent(ShellContext& shell, wchar_t* labelOut, wchar_t* textOut,
+                       std::int32_t capacity) noexcept {
+    if (!shell.eventPipe || capacity <= 0) return 0;
 
-    DrainWaitingBytes(*context);
-    std::vector<std::uint8_t>& buffer = context->eventBuffer;
+    DrainWaitingBytes(shell);
+    std::vector<std::uint8_t>& buffer = shell.eventBuffer;
     if (buffer.size() < sizeof(WorkerEvent)) return 0;
 
     // Kept before validation, so that the time stamps of a rejected record can still be read.
-    std::memcpy(&context->lastEvent, buffer.data(), sizeof(WorkerEvent));
+    std::memcpy(&shell.lastEvent, buffer.data(), sizeof(WorkerEvent));
     buffer.erase(buffer.begin(), buffer.begin() + sizeof(WorkerEvent));
-    ++context->eventsTaken;
+    ++shell.eventsTaken;
 
-    const WorkerEvent& record = context->lastEvent;
-    if (!IsValidRecord(record, context->eventsTaken)) {
+    const WorkerEvent& record = shell.lastEvent;
+    if (!IsValidRecord(record, shell.eventsTaken)) {
         // The stream cannot be trusted past a bad record: close it for the rest of the worker's life.
         // The bytes already buffered behind it can never be taken, so they go now; otherwise a whole
         // record among them would hold back the worker's exit for ever.
-        context->exitOverride = ERROR_INVALID_DATA;
-        context->eventPipe.reset();
+        shell.exitOverride = ERROR_INVALID_DATA;
+        shell.eventPipe.reset();
         std::vector<std::uint8_t>().swap(buffer);
         return 0;
     }
@@ -73,10 +73,8 @@ std::int32_t ReadEvent(wchar_t* labelOut, wchar_t* textOut, std::int32_t capacit
     return static_cast<std::int32_t>(record.type);
 }
 
-std::uint64_t EventTime(std::int32_t which) noexcept {
-    const ShellContext* context = g_shell;
-    if (!context) return 0;
-    const WorkerEvent& record = context->lastEvent;
+std::uint64_t EventTime(const ShellContext& shell, std::int32_t which) noexcept {
+    const WorkerEvent& record = shell.lastEvent;
     if (which == 0) return (std::uint64_t{record.systemTimeHigh} << 32) | record.systemTimeLow;
     return record.tickCount;
 }
@@ -86,11 +84,9 @@ std::uint64_t EventTime(std::int32_t which) noexcept {
 
 extern "C" int32_t TOVRAK_CALL ShellReadEvent(wchar_t* labelOut, wchar_t* textOut,
                                               int32_t capacity) noexcept {
-    if (!tovrak::OnHostThread()) return 0;
-    return tovrak::GuardExport<int32_t>(0, tovrak::ReadEvent, labelOut, textOut, capacity);
+    return tovrak::GuardShellExport<int32_t>({0, 0, 0}, tovrak::ReadEvent, labelOut, textOut, capacity);
 }
 
 extern "C" uint64_t TOVRAK_CALL ShellEventTime(int32_t which) noexcept {
-    if (!tovrak::OnHostThread()) return 0;
-    return tovrak::GuardExport<uint64_t>(0, tovrak::EventTime, which);
+    return tovrak::GuardShellExport<uint64_t>({0, 0, 0}, tovrak::EventTime, which);
 }

@@ -8,7 +8,7 @@
 #include "common/last_error.h"
 #include "common/unique_handle.h"
 #include "common/wide_string.h"
-#include "shell/shell_context.h"
+#include "shell/shell_export.h"
 #include "tovrak/renderer.h"
 #include "worker/worker_channel.h"
 
@@ -170,17 +170,15 @@ StartOutcome LaunchWorker(ShellContext& context, const wchar_t* application,
     return outcome;
 }
 
-std::uint32_t StartWorker(const wchar_t* application, const wchar_t* arguments) noexcept {
-    ShellContext* context = g_shell;
-    if (!context) return ERROR_INVALID_HANDLE;
-
+std::uint32_t StartWorker(ShellContext& shell, const wchar_t* application,
+                          const wchar_t* arguments) noexcept {
     // Cleared before the busy check, so that a refused start also forgets the previous worker's
     // bookkeeping.
-    context->failureStage = 0;
-    context->eventsTaken = 0;
-    context->exitOverride = 0;
-    if (context->workerProcess || context->workerJob) {
-        context->failureStage = static_cast<std::uint32_t>(StartStage::WorkerPresent);
+    shell.failureStage = 0;
+    shell.eventsTaken = 0;
+    shell.exitOverride = 0;
+    if (shell.workerProcess || shell.workerJob) {
+        shell.failureStage = static_cast<std::uint32_t>(StartStage::WorkerPresent);
         return ERROR_BUSY;
     }
 
@@ -188,43 +186,41 @@ std::uint32_t StartWorker(const wchar_t* application, const wchar_t* arguments) 
     if (!application) {
         outcome = {StartStage::CreateProcess, ERROR_INVALID_PARAMETER};
     } else {
-        outcome = LaunchWorker(*context, application, arguments ? arguments : L"");
+        outcome = LaunchWorker(shell, application, arguments ? arguments : L"");
     }
     if (outcome.stage == StartStage::None) return ERROR_SUCCESS;
-    ReleaseWorker(*context);
-    context->failureStage = static_cast<std::uint32_t>(outcome.stage);
+    ReleaseWorker(shell);
+    shell.failureStage = static_cast<std::uint32_t>(outcome.stage);
     // A step that failed without setting an error must still not read as a running worker.
     return outcome.error != ERROR_SUCCESS ? outcome.error : ERROR_GEN_FAILURE;
 }
 
-std::uint32_t WorkerFailureStage() noexcept {
-    const ShellContext* context = g_shell;
-    return context ? context->failureStage : 0;
+std::uint32_t WorkerFailureStage(const ShellContext& shell) noexcept {
+    return shell.failureStage;
 }
 
-std::int32_t WorkerExit() noexcept {
-    ShellContext* context = g_shell;
-    if (!context || !context->workerProcess) return kStillRunning;
-    if (::WaitForSingleObject(context->workerProcess.get(), 0) != WAIT_OBJECT_0) return kStillRunning;
+std::int32_t WorkerExit(ShellContext& shell) noexcept {
+    if (!shell.workerProcess) return kStillRunning;
+    if (::WaitForSingleObject(shell.workerProcess.get(), 0) != WAIT_OBJECT_0) return kStillRunning;
 
     // The exit is reported only after the host has taken everything the worker wrote.
-    if (context->eventPipe) {
+    if (shell.eventPipe) {
         DWORD waiting = 0;
-        ::PeekNamedPipe(context->eventPipe.get(), nullptr, 0, nullptr, &waiting, nullptr);
+        ::PeekNamedPipe(shell.eventPipe.get(), nullptr, 0, nullptr, &waiting, nullptr);
         if (waiting != 0) return kStillRunning;
     }
-    if (context->eventBuffer.size() >= sizeof(WorkerEvent)) return kStillRunning;
+    if (shell.eventBuffer.size() >= sizeof(WorkerEvent)) return kStillRunning;
 
     DWORD exitCode = 1;
-    if (!::GetExitCodeProcess(context->workerProcess.get(), &exitCode)) exitCode = 1;
-    if (!context->eventBuffer.empty()) {
+    if (!::GetExitCodeProcess(shell.workerProcess.get(), &exitCode)) exitCode = 1;
+    if (!shell.eventBuffer.empty()) {
         // The worker ended in the middle of a record.
-        context->exitOverride = ERROR_INVALID_DATA;
+        shell.exitOverride = ERROR_INVALID_DATA;
         exitCode = ERROR_INVALID_DATA;
-    } else if (context->exitOverride != 0) {
-        exitCode = context->exitOverride;
+    } else if (shell.exitOverride != 0) {
+        exitCode = shell.exitOverride;
     }
-    ReleaseWorker(*context);
+    ReleaseWorker(shell);
     return static_cast<std::int32_t>(exitCode);
 }
 
@@ -233,17 +229,17 @@ std::int32_t WorkerExit() noexcept {
 
 extern "C" uint32_t TOVRAK_CALL ShellStartWorker(const wchar_t* application,
                                                  const wchar_t* arguments) noexcept {
-    if (!tovrak::OnHostThread()) return ERROR_INVALID_THREAD_ID;
-    return tovrak::GuardExport<uint32_t>(ERROR_NOT_ENOUGH_MEMORY, tovrak::StartWorker, application,
-                                         arguments);
+    return tovrak::GuardShellExport<uint32_t>(
+        {ERROR_INVALID_HANDLE, ERROR_INVALID_THREAD_ID, ERROR_NOT_ENOUGH_MEMORY}, tovrak::StartWorker,
+        application, arguments);
 }
 
 extern "C" uint32_t TOVRAK_CALL ShellWorkerFailureStage(void) noexcept {
-    if (!tovrak::OnHostThread()) return 0;
-    return tovrak::GuardExport<uint32_t>(0, tovrak::WorkerFailureStage);
+    return tovrak::GuardShellExport<uint32_t>({0, 0, 0}, tovrak::WorkerFailureStage);
 }
 
 extern "C" int32_t TOVRAK_CALL ShellWorkerExit(void) noexcept {
-    if (!tovrak::OnHostThread()) return -1;
-    return tovrak::GuardExport<int32_t>(tovrak::kStillRunning, tovrak::WorkerExit);
+    using tovrak::kStillRunning;
+    return tovrak::GuardShellExport<int32_t>({kStillRunning, kStillRunning, kStillRunning},
+                                             tovrak::WorkerExit);
 }

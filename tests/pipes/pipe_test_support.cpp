@@ -8,8 +8,7 @@ ShellContextScope::~ShellContextScope() {
     context_->readyListener.Reset();
     context_->surfaceReadyListener.Reset();
     context_->launchStatusListener.Reset();
-    g_shell = nullptr;
-    FreeShellContext(context_);
+    RemoveShellRecord();
 }
 
 std::wstring NewPipeId() {

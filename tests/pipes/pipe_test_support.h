@@ -20,7 +20,10 @@ inline constexpr wchar_t kStatusPrefix[] = L"\\\\.\\pipe\\tovrak-installer-statu
 // are reset as ShellClose does and the record is freed.
 class ShellContextScope {
   public:
-    ShellContextScope() : context_(AllocateShellContext()) { g_shell = context_; }
+    ShellContextScope() {
+        InstallShellRecord(AllocateShellContext());
+        context_ = g_shell.get();
+    }
     ~ShellContextScope();
     ShellContextScope(const ShellContextScope&) = delete;
     ShellContextScope& operator=(const ShellContextScope&) = delete;

@@ -38,12 +38,12 @@ uint32_t PollUntilReported(const ReadyChannel& channel) {
 TEST(PipeListeners, HaveNothingToDoWithoutAShell) {
     const std::wstring id = NewPipeId(), client = ProgramPath(L"pipe_client.exe");
     for (const ReadyChannel& channel : kChannels) {
-        EXPECT_EQ(channel.listen(id.c_str(), client.c_str()), 6u);
-        EXPECT_EQ(channel.poll(), 6u);
+        EXPECT_EQ(channel.listen(id.c_str(), client.c_str()), TOVRAK_ERROR_INVALID_HANDLE);
+        EXPECT_EQ(channel.poll(), TOVRAK_ERROR_INVALID_HANDLE);
     }
     ShellCancelReady();
     ShellCancelSurfaceReady();
-    EXPECT_EQ(ShellListenLaunchStatus(id.c_str(), client.c_str()), 6u);
+    EXPECT_EQ(ShellListenLaunchStatus(id.c_str(), client.c_str()), TOVRAK_ERROR_INVALID_HANDLE);
     EXPECT_EQ(ShellPollLaunchStatus(), -6);
     EXPECT_EQ(ShellLaunchElapsed(0), 0);
     ShellCancelLaunchStatus();
@@ -73,7 +73,7 @@ TEST(ReadyPipes, RejectBadArgumentsAfterDroppingTheEarlierListener) {
             const std::wstring earlier = NewPipeId();
             ASSERT_EQ(channel.listen(earlier.c_str(), client.c_str()), 0u);
             EXPECT_EQ(channel.listen(c.pipeId, c.clientPath), c.expected);
-            EXPECT_EQ(channel.poll(), 6u);
+            EXPECT_EQ(channel.poll(), TOVRAK_ERROR_INVALID_HANDLE);
             UniqueFile gone(::CreateFileW(PipeName(channel.prefix, earlier).c_str(), GENERIC_WRITE, 0,
                                           nullptr, OPEN_EXISTING, 0, nullptr));
             const DWORD error = ::GetLastError();
@@ -103,7 +103,7 @@ TEST(ReadyPipes, AcceptTheExpectedApplicationOnceByAnyFormOfItsPath) {
             ASSERT_EQ(channel.listen(id.c_str(), clientPath.c_str()), 0u);
             ChildProcess client = StartPipeClient(program, PipeName(channel.prefix, id), L"--hold 10000");
             EXPECT_EQ(PollUntilReported(channel), 1u);
-            EXPECT_EQ(channel.poll(), 6u);
+            EXPECT_EQ(channel.poll(), TOVRAK_ERROR_INVALID_HANDLE);
         }
     }
     ::SetCurrentDirectoryW(previousDirectory);
@@ -220,14 +220,14 @@ TEST(ReadyPipes, CancelTakesDownAnActiveListenerAndOnlyThatOne) {
         EXPECT_FALSE(listener.pipe);
         EXPECT_FALSE(HandleIsOpen(pipe));
         EXPECT_FALSE(HandleIsOpen(event));
-        EXPECT_EQ(c.cancelled.poll(), 6u);
+        EXPECT_EQ(c.cancelled.poll(), TOVRAK_ERROR_INVALID_HANDLE);
         UniqueFile gone(::CreateFileW(PipeName(c.cancelled.prefix, id).c_str(), GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr));
         const DWORD error = ::GetLastError();
         EXPECT_FALSE(gone);
         EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
         c.cancel();  // idle already: nothing to do
-        EXPECT_EQ(c.cancelled.poll(), 6u);
+        EXPECT_EQ(c.cancelled.poll(), TOVRAK_ERROR_INVALID_HANDLE);
 
         EXPECT_EQ(c.other.poll(), 0u) << "the other channel still listens";
         // The same identifier can be listened on again at once.

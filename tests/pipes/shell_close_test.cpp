@@ -59,7 +59,7 @@ TEST(ShellClose, TakesDownActiveListenersAndAllowsListeningAgain) {
             EXPECT_FALSE(again);
             EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
         }
-        EXPECT_EQ(ShellPollReady(), 6u);
+        EXPECT_EQ(ShellPollReady(), TOVRAK_ERROR_INVALID_HANDLE);
     }
     if (handlesBefore != 0) {
         EXPECT_LE(HandleCount(), handlesBefore);

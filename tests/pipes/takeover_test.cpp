@@ -9,6 +9,7 @@
 
 #include "common/unique_handle.h"
 #include "support/environment.h"
+#include "tovrak/renderer.h"
 
 namespace tovrak::test {
 namespace {
@@ -57,11 +58,11 @@ TEST(TakeoverAcknowledgement, WritesNothingToAFileAConsoleOrNoOutput) {
         UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(file);
-        EXPECT_EQ(RunTakeoverChild(file.get()), 6u);
+        EXPECT_EQ(RunTakeoverChild(file.get()), TOVRAK_ERROR_INVALID_HANDLE);
     }
     EXPECT_EQ(ReadBytes(path), "");
-    EXPECT_EQ(RunTakeoverChild(nullptr, true), 6u);
-    EXPECT_EQ(RunTakeoverChild(nullptr), 6u);
+    EXPECT_EQ(RunTakeoverChild(nullptr, true), TOVRAK_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RunTakeoverChild(nullptr), TOVRAK_ERROR_INVALID_HANDLE);
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ TEST(CloseOwnedProcesses, ReportsAnAllocationFailureAsAGeneralFailure) {
         FailingAllocations failing;
         result = CloseOwnedProcesses(L"C:\\Tovrak\\Nowhere", 0, 0, 0, 0, 0, 0);
     }
-    EXPECT_EQ(result, 31u);
+    EXPECT_EQ(result, TOVRAK_ERROR_GEN_FAILURE);
 }
 
 TEST(CloseOwnedProcesses, PoliteModeClosesMoreProcessesThanOneWaitCanHold) {

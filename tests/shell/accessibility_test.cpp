@@ -371,7 +371,7 @@ TEST(ShellAccessibility, EveryControlReportsWhatItsScreenShows) {
         EXPECT_EQ(children, 15);
 
         for (const ControlExpectation& expected : screen.controls) {
-            const HWND control = g_shell->*expected.control;
+            const HWND control = g_shell.get()->*expected.control;
             SCOPED_TRACE(::GetDlgCtrlID(control));
             ComPtr<IAccessible> object = ClientObject(control);
             ASSERT_TRUE(object);
@@ -571,7 +571,7 @@ TEST(ShellAccessibility, DefaultActionsDoWhatAClickDoes) {
     };
     for (const auto& a : actions) {
         SCOPED_TRACE(a.control);
-        ComPtr<IAccessible> object = ClientObject(g_shell->*a.field);
+        ComPtr<IAccessible> object = ClientObject(g_shell.get()->*a.field);
         ASSERT_TRUE(object);
         BSTR action = nullptr;
         const HRESULT named = object->get_accDefaultAction(Self(), &action);
@@ -787,7 +787,7 @@ TEST(ShellAccessibility, AClickThatArrivesAfterItsControlStoppedTakingClicksIsIg
         ASSERT_TRUE(session);
         ASSERT_EQ(::ShellShow(), 0u);
         Command(g_shell->optionsButton);
-        ComPtr<IAccessible> object = ClientObject(g_shell->*step.control);
+        ComPtr<IAccessible> object = ClientObject(g_shell.get()->*step.control);
         ASSERT_TRUE(object);
         const int before = step.outcome();
         EXPECT_EQ(object->accDoDefaultAction(Self()), S_OK);
@@ -796,6 +796,27 @@ TEST(ShellAccessibility, AClickThatArrivesAfterItsControlStoppedTakingClicksIsIg
         EXPECT_EQ(step.outcome(), before);
         ::EnableWindow(g_shell->window, TRUE);
     }
+}
+
+TEST(ShellAccessibility, TheHostsClickActsOnAHiddenControlWhereTheScreenReadersIsRefused) {
+    ShellSession session;
+    ASSERT_TRUE(session);
+    ASSERT_EQ(::ShellShow(), 0u);
+    // The options panel is closed: the shortcut box is hidden.
+    const HWND box = g_shell->shortcutCheckbox;
+    ASSERT_FALSE(::GetWindowLongW(box, GWL_STYLE) & WS_VISIBLE);
+    wchar_t directory[MAX_PATH] = {};
+    const int32_t before = ::ShellOptions(directory, MAX_PATH);
+
+    ComPtr<IAccessible> object = ClientObject(box);
+    ASSERT_TRUE(object);
+    EXPECT_TRUE(FAILED(object->accDoDefaultAction(Self())));
+    ::ShellPoll();
+    EXPECT_EQ(::ShellOptions(directory, MAX_PATH), before);
+
+    ::SendMessageW(box, BM_CLICK, 0, 0);
+    ::ShellPoll();
+    EXPECT_EQ(::ShellOptions(directory, MAX_PATH), before ? 0 : 1);
 }
 
 TEST(ShellAccessibility, TheWindowsChildrenAreReachedThroughItsObject) {

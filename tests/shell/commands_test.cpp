@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "common/scaling.h"
+#include "shell/shell_children.h"
 #include "shell/shell_context.h"
 #include "support/environment.h"
 #include "support/shell_session.h"
@@ -60,8 +61,8 @@ TEST(ShellCommands, DoNothingWithoutAShell) {
     ::ShellProgress(5);
     ::ShellGate(0, L"h", L"d");
     ::ShellDirectory(L"C:\\", L"n");
-    EXPECT_EQ(::ShellShow(), 6u);
-    EXPECT_EQ(::ShellHide(), 6u);
+    EXPECT_EQ(::ShellShow(), TOVRAK_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(::ShellHide(), TOVRAK_ERROR_INVALID_HANDLE);
 }
 
 TEST(ShellPoll, ReturnsEachUserCommandOnceAndOnlyTheLatest) {
@@ -79,8 +80,8 @@ TEST(ShellPoll, ReturnsEachUserCommandOnceAndOnlyTheLatest) {
         {&ShellContext::primaryButton, ShellCommandPrimaryAction},
     };
     for (const auto& c : cases) {
-        Click(g_shell->*c.button);
-        EXPECT_EQ(::ShellPoll(), c.command) << WindowText(g_shell->*c.button);
+        Click(g_shell.get()->*c.button);
+        EXPECT_EQ(::ShellPoll(), c.command) << WindowText(g_shell.get()->*c.button);
         EXPECT_EQ(::ShellPoll(), ShellCommandNone);
     }
 
@@ -145,12 +146,12 @@ TEST(ShellCommands, FromAnotherThreadChangeNothingAndSaySo) {
 
     EXPECT_EQ(seen.poll, ShellCommandNone);
     EXPECT_EQ(seen.options, 0);
-    EXPECT_EQ(seen.show, static_cast<uint32_t>(ERROR_INVALID_THREAD_ID));
-    EXPECT_EQ(seen.hide, static_cast<uint32_t>(ERROR_INVALID_THREAD_ID));
-    EXPECT_EQ(seen.listen, static_cast<uint32_t>(ERROR_INVALID_THREAD_ID));
-    EXPECT_EQ(seen.pollReady, static_cast<uint32_t>(ERROR_INVALID_THREAD_ID));
-    EXPECT_EQ(seen.pollLaunch, -static_cast<int32_t>(ERROR_INVALID_THREAD_ID));
-    EXPECT_EQ(seen.startWorker, static_cast<uint32_t>(ERROR_INVALID_THREAD_ID));
+    EXPECT_EQ(seen.show, TOVRAK_ERROR_WRONG_THREAD);
+    EXPECT_EQ(seen.hide, TOVRAK_ERROR_WRONG_THREAD);
+    EXPECT_EQ(seen.listen, TOVRAK_ERROR_WRONG_THREAD);
+    EXPECT_EQ(seen.pollReady, TOVRAK_ERROR_WRONG_THREAD);
+    EXPECT_EQ(seen.pollLaunch, -static_cast<int32_t>(TOVRAK_ERROR_WRONG_THREAD));
+    EXPECT_EQ(seen.startWorker, TOVRAK_ERROR_WRONG_THREAD);
     EXPECT_EQ(seen.workerExit, -1);
 
     // The host finds its shell as it left it, its command still waiting and no listener or worker.
@@ -160,7 +161,7 @@ TEST(ShellCommands, FromAnotherThreadChangeNothingAndSaySo) {
     EXPECT_EQ(g_shell->percent, 10);
     EXPECT_EQ(g_shell->gateOpen, 1);
     EXPECT_EQ(g_shell->workerProcess.get(), nullptr);
-    EXPECT_EQ(::ShellPollReady(), static_cast<uint32_t>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(::ShellPollReady(), TOVRAK_ERROR_INVALID_HANDLE);
     EXPECT_EQ(::ShellPoll(), ShellCommandOpenUserAgreement);
 }
 
@@ -170,7 +171,8 @@ TEST(ShellPoll, RefusesClosingAndStartingWhileRunning) {
     ::ShellState(ShellStateRunning, 10, L"安装中", L"", L"一键安装", L"");
     Click(g_shell->closeButton);
     ::SendMessageW(session.window(), WM_CLOSE, 0, 0);
-    ::SendMessageW(session.window(), WM_COMMAND, MAKEWPARAM(0x65, BN_CLICKED),
+    ::SendMessageW(session.window(), WM_COMMAND,
+                   MAKEWPARAM(static_cast<int>(ShellControlId::Primary), BN_CLICKED),
                    reinterpret_cast<LPARAM>(g_shell->primaryButton));
     EXPECT_EQ(::ShellPoll(), ShellCommandNone);
     EXPECT_TRUE(::IsWindow(session.window()));
@@ -270,7 +272,7 @@ TEST(ShellState, TurnsAFailedUpdateIntoTheFailureWindowOnTheSameMonitor) {
     ASSERT_TRUE(session);
     ASSERT_EQ(::ShellShow(), 0u);
     ::ShellState(ShellStateFailed, 0, L"更新失败", L"请重试", L"重试", L"失败步骤：下载");
-    EXPECT_EQ(g_shell->updateMode, 0);
+    EXPECT_NE(g_shell->mode, ShellModeUpdate);
     EXPECT_EQ(g_shell->optionsExpanded, 0);
 
     MONITORINFO monitor{};
@@ -350,7 +352,7 @@ TEST(ShellShow, FocusesTheControlForTheModeAndHideUndoesTheAlpha) {
         ShellSession session(c.mode);
         ASSERT_TRUE(session);
         ASSERT_EQ(::ShellShow(), 0u);
-        EXPECT_EQ(::GetFocus(), g_shell->*c.focus);
+        EXPECT_EQ(::GetFocus(), g_shell.get()->*c.focus);
         ASSERT_EQ(::ShellShow(), 0u);  // already shown: still fine
         EXPECT_EQ(::ShellHide(), 0u);
         EXPECT_FALSE(::IsWindowVisible(session.window()));

@@ -70,11 +70,11 @@ TEST(ShellKeyboard, TabWalksEveryScreenTopToBottomLeftToRight) {
         ASSERT_TRUE(session);
         ASSERT_EQ(::ShellShow(), 0u);
         screen.enter();
-        ::SetFocus(g_shell->*screen.order.front());
+        ::SetFocus(g_shell.get()->*screen.order.front());
         // Once round and back to the start.
         for (size_t step = 1; step <= screen.order.size(); ++step) {
             EXPECT_EQ(Press(VK_TAB), ShellCommandNone);
-            const HWND expected = g_shell->*screen.order[step % screen.order.size()];
+            const HWND expected = g_shell.get()->*screen.order[step % screen.order.size()];
             EXPECT_EQ(::GetFocus(), expected)
                 << "after tab " << step << ": focus on id " << ::GetDlgCtrlID(::GetFocus())
                 << ", expected id " << ::GetDlgCtrlID(expected);
@@ -87,7 +87,7 @@ TEST(ShellKeyboard, TabWalksEveryScreenTopToBottomLeftToRight) {
         Press(VK_TAB);
         keys[VK_SHIFT] = 0;
         ::SetKeyboardState(keys);
-        EXPECT_EQ(::GetFocus(), g_shell->*screen.order.back());
+        EXPECT_EQ(::GetFocus(), g_shell.get()->*screen.order.back());
     }
 }
 
@@ -113,7 +113,7 @@ TEST(ShellKeyboard, TabFindsTheControlsAgainWhenTheFocusedOneIsDisabled) {
     ::ShellState(ShellStateFailed, 0, L"安装失败", L"", L"重试", L"错误：5");
     for (Field expected : {&ShellContext::closeButton, &ShellContext::primaryButton}) {
         Press(VK_TAB);
-        EXPECT_EQ(::GetFocus(), g_shell->*expected);
+        EXPECT_EQ(::GetFocus(), g_shell.get()->*expected);
     }
     EXPECT_EQ(Press(VK_RETURN), ShellCommandPrimaryAction);
 }
@@ -148,11 +148,11 @@ TEST(ShellKeyboard, SpaceAndEnterActOnTheFocusedControlAndEscapeOnNothing) {
          nullptr, 0},
     };
     for (const auto& p : presses) {
-        ::SetFocus(g_shell->*p.focus);
-        ASSERT_EQ(::GetFocus(), g_shell->*p.focus) << p.what;
+        ::SetFocus(g_shell.get()->*p.focus);
+        ASSERT_EQ(::GetFocus(), g_shell.get()->*p.focus) << p.what;
         EXPECT_EQ(Press(p.key), p.command) << p.what;
         if (p.flag) {
-            EXPECT_EQ(g_shell->*p.flag, p.flagAfter) << p.what;
+            EXPECT_EQ(g_shell.get()->*p.flag, p.flagAfter) << p.what;
         }
     }
     EXPECT_TRUE(::IsWindowVisible(session.window()));

@@ -11,6 +11,7 @@
 #include "common/scaling.h"
 #include "common/unique_handle.h"
 #include "shell/layout.h"
+#include "shell/shell_children.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
 #include "support/failing_allocations.h"
@@ -53,7 +54,7 @@ bool IsShown(HWND control) {
 std::string VisibleChildren() {
     std::string visible;
     for (const auto& [field, name] : ChildNames()) {
-        if (IsShown(g_shell->*field)) visible += std::string(visible.empty() ? "" : " ") + name;
+        if (IsShown(g_shell.get()->*field)) visible += std::string(visible.empty() ? "" : " ") + name;
     }
     return visible;
 }
@@ -74,7 +75,7 @@ std::string Sorted(const std::string& names) {
 }
 
 // The child's left, top, width and height in the shell's client area, in 96-DPI units.
-RECT UnitRect(HWND control) {
+RECT PlacementInUnits(HWND control) {
     RECT rect{};
     ::GetWindowRect(control, &rect);
     ::MapWindowPoints(nullptr, g_shell->window, reinterpret_cast<POINT*>(&rect), 2);
@@ -181,10 +182,10 @@ TEST(LayoutShell, WidensThePathFieldForUninstallAndPlacesTheBar) {
         ShellSession session(mode);
         ASSERT_TRUE(session);
         ::ShellState(1, 0, L"t", L"", L"c", L"");
-        const RECT path = UnitRect(g_shell->pathEdit);
+        const RECT path = PlacementInUnits(g_shell->pathEdit);
         EXPECT_EQ(path.left, 50);
         EXPECT_EQ(path.right, mode == 1 ? 600 : 520);
-        const RECT bar = UnitRect(g_shell->progressBar);
+        const RECT bar = PlacementInUnits(g_shell->progressBar);
         EXPECT_EQ(bar.left, 184);
         EXPECT_EQ(bar.top, 339);
         EXPECT_EQ(bar.right, 333);
@@ -199,7 +200,7 @@ TEST(LayoutShell, ChangesNothingWhenNothingChanged) {
     ASSERT_EQ(::ShellShow(), 0u);
     const auto unchanged = [](const char* screen) {
         ChangeCounter counter;
-        LayoutShell();
+        LayoutShell(*g_shell);
         EXPECT_EQ(counter.count(), 0) << screen;
     };
     unchanged("idle");
@@ -208,7 +209,7 @@ TEST(LayoutShell, ChangesNothingWhenNothingChanged) {
     ::ShellState(2, 0, L"失败", L"", L"重试", L"失败步骤：下载\n错误码：5");
     ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
     ASSERT_TRUE(::IsWindowVisible(g_shell->diagnosticsLabel));
-    LayoutShell();  // settles the measured height in units
+    LayoutShell(*g_shell);  // settles the measured height in units
     unchanged("failure with the diagnostics open");
 
     ChangeCounter counter;
@@ -244,21 +245,21 @@ TEST(LayoutShell, MeasuresTheDiagnosticsOnlyWhenTheTextOrTheDpiChanged) {
     ::SendMessageW(g_shell->optionsButton, BM_CLICK, 0, 0);
     const int measured = g_shell->diagnosticsHeight;
     ASSERT_GT(measured, 0);
-    EXPECT_EQ(UnitRect(g_shell->copyDiagnosticsButton).top, measured + 544);
-    EXPECT_EQ(UnitRect(g_shell->openLogButton).top, measured + 544);
+    EXPECT_EQ(PlacementInUnits(g_shell->copyDiagnosticsButton).top, measured + 544);
+    EXPECT_EQ(PlacementInUnits(g_shell->openLogButton).top, measured + 544);
     EXPECT_EQ(g_shell->expandedHeight, measured + 604);
 
     // A cached measurement stands while text and DPI are the same: a very tall one caps the panel.
     g_shell->diagnosticsHeight = 700;
-    LayoutShell();
+    LayoutShell(*g_shell);
     EXPECT_EQ(g_shell->diagnosticsHeight, 700);
     EXPECT_EQ(g_shell->expandedHeight, 1200);
-    EXPECT_EQ(UnitRect(g_shell->diagnosticsLabel).bottom, 700);
-    EXPECT_EQ(UnitRect(g_shell->openLogButton).top, 1244);
+    EXPECT_EQ(PlacementInUnits(g_shell->diagnosticsLabel).bottom, 700);
+    EXPECT_EQ(PlacementInUnits(g_shell->openLogButton).top, 1244);
     EXPECT_EQ(ClientHeightUnits(), ExpectedHeight(1200));
 
     g_shell->diagnosticsDpi = 0;  // as after a DPI change
-    LayoutShell();
+    LayoutShell(*g_shell);
     EXPECT_EQ(g_shell->diagnosticsHeight, measured);
 
     ::ShellState(2, 0, L"失败", L"", L"重试", L"错误码：5\n失败步骤：下载\n系统错误：拒绝访问");
@@ -276,7 +277,7 @@ TEST(LayoutShell, HidesEveryChildOfTheUpdateSurface) {
     ASSERT_TRUE(session);
     ASSERT_EQ(::ShellShow(), 0u);
     g_shell->optionsExpanded = 1;
-    LayoutShell();
+    LayoutShell(*g_shell);
     EXPECT_EQ(VisibleChildren(), "");
     EXPECT_EQ(g_shell->optionsExpanded, 0);
     EXPECT_EQ(g_shell->scrollRange, 0);
@@ -285,7 +286,8 @@ TEST(LayoutShell, HidesEveryChildOfTheUpdateSurface) {
     EXPECT_STREQ(title, L"产品更新");
     // Nothing the user does there becomes a command.
     ::SendMessageW(session.window(), WM_CLOSE, 0, 0);
-    ::SendMessageW(session.window(), WM_COMMAND, MAKEWPARAM(0x67, BN_CLICKED),
+    ::SendMessageW(session.window(), WM_COMMAND,
+                   MAKEWPARAM(static_cast<int>(ShellControlId::Close), BN_CLICKED),
                    reinterpret_cast<LPARAM>(g_shell->closeButton));
     EXPECT_EQ(::ShellPoll(), ShellCommandNone);
 }
@@ -320,7 +322,8 @@ TEST(LayoutShell, ReleasesTheUpdateLockAndTheStripWhenAnAllocationFails) {
     const std::size_t failuresBefore = FailingAllocations::failures();
     {
         FailingAllocations failing(1500);
-        ::SendMessageW(session.window(), WM_COMMAND, MAKEWPARAM(0x66, BN_CLICKED),
+        ::SendMessageW(session.window(), WM_COMMAND,
+                       MAKEWPARAM(static_cast<int>(ShellControlId::Options), BN_CLICKED),
                        reinterpret_cast<LPARAM>(g_shell->optionsButton));
     }
     ASSERT_GT(FailingAllocations::failures(), failuresBefore) << "the layout allocated nothing large";
@@ -402,7 +405,7 @@ TEST(LayoutShell, PlacesEveryControlAtItsRectangleOnEveryScreen) {
             const char* name = "?";
             for (const auto& [field, childName] : ChildNames())
                 if (field == control.field) name = childName;
-            const RECT placed = PixelRect(g_shell->*control.field);
+            const RECT placed = PixelRect(g_shell.get()->*control.field);
             const UINT dpi = g_shell->dpi;
             EXPECT_EQ(placed.left, Scale(control.units.left, dpi)) << name;
             EXPECT_EQ(placed.top, Scale(control.units.top, dpi)) << name;

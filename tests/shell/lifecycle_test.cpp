@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/gdiplus.h"
+#include "shell/shell_children.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
 #include "support/environment.h"
@@ -183,29 +184,34 @@ TEST(ShellOpen, BuildsTheChildrenInOrderWithTheirIdsAndTexts) {
     const struct {
         HWND ShellContext::*field;
         const wchar_t* className;
-        int id;
+        ShellControlId id;
         const wchar_t* text;
         DWORD style;
     } children[] = {
-        {&ShellContext::primaryButton, L"Button", 0x65, L"一键安装", 0x4001000B},
-        {&ShellContext::optionsButton, L"Button", 0x66, L"更多选项", 0x4001000B},
-        {&ShellContext::closeButton, L"Button", 0x67, L"关闭安装器", 0x4001000B},
-        {&ShellContext::agreementCheckbox, L"Button", 0x68, L"同意用户协议与隐私政策", 0x4001000B},
-        {&ShellContext::userAgreementLink, L"Button", 0x69, L"《用户协议》", 0x4001000B},
-        {&ShellContext::privacyPolicyLink, L"Button", 0x6a, L"《隐私政策》", 0x4001000B},
-        {&ShellContext::shortcutCheckbox, L"Button", 0x6b, L"创建桌面快捷方式", 0x4001000B},
-        {&ShellContext::browseButton, L"Button", 0x6c, L"更改", 0x4001000B},
-        {&ShellContext::copyDiagnosticsButton, L"Button", 0x6d, L"复制诊断信息", 0x4001000B},
-        {&ShellContext::openLogButton, L"Button", 0x6e, L"打开日志目录", 0x4001000B},
-        {&ShellContext::pathEdit, L"Edit", 0x6f, L"D:\\Apps\\产品", 0x40010880},
-        {&ShellContext::diagnosticsLabel, L"Static", 0x70, L"", 0x40000000},
-        {&ShellContext::locationLabel, L"Static", 0, L"安装位置", 0x40000200},
-        {&ShellContext::directoryNoteLabel, L"Static", 0, L"", 0x40000202},
+        {&ShellContext::primaryButton, L"Button", ShellControlId::Primary, L"一键安装", 0x4001000B},
+        {&ShellContext::optionsButton, L"Button", ShellControlId::Options, L"更多选项", 0x4001000B},
+        {&ShellContext::closeButton, L"Button", ShellControlId::Close, L"关闭安装器", 0x4001000B},
+        {&ShellContext::agreementCheckbox, L"Button", ShellControlId::Agreement, L"同意用户协议与隐私政策",
+         0x4001000B},
+        {&ShellContext::userAgreementLink, L"Button", ShellControlId::UserAgreement, L"《用户协议》",
+         0x4001000B},
+        {&ShellContext::privacyPolicyLink, L"Button", ShellControlId::PrivacyPolicy, L"《隐私政策》",
+         0x4001000B},
+        {&ShellContext::shortcutCheckbox, L"Button", ShellControlId::Shortcut, L"创建桌面快捷方式",
+         0x4001000B},
+        {&ShellContext::browseButton, L"Button", ShellControlId::Browse, L"更改", 0x4001000B},
+        {&ShellContext::copyDiagnosticsButton, L"Button", ShellControlId::CopyDiagnostics, L"复制诊断信息",
+         0x4001000B},
+        {&ShellContext::openLogButton, L"Button", ShellControlId::OpenLog, L"打开日志目录", 0x4001000B},
+        {&ShellContext::pathEdit, L"Edit", ShellControlId::PathField, L"D:\\Apps\\产品", 0x40010880},
+        {&ShellContext::diagnosticsLabel, L"Static", ShellControlId::DiagnosticsText, L"", 0x40000000},
+        {&ShellContext::locationLabel, L"Static", ShellControlId::None, L"安装位置", 0x40000200},
+        {&ShellContext::directoryNoteLabel, L"Static", ShellControlId::None, L"", 0x40000202},
     };
     // Creation order is the Z order of the children.
     HWND expectedNext = ::GetWindow(session.window(), GW_CHILD);
     for (const auto& child : children) {
-        const HWND control = g_shell->*child.field;
+        const HWND control = g_shell.get()->*child.field;
         SCOPED_TRACE(child.text);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(control, expectedNext);
@@ -213,7 +219,7 @@ TEST(ShellOpen, BuildsTheChildrenInOrderWithTheirIdsAndTexts) {
         wchar_t className[64] = {};
         ::GetClassNameW(control, className, 64);
         EXPECT_EQ(_wcsicmp(className, child.className), 0) << className;
-        EXPECT_EQ(::GetDlgCtrlID(control), child.id);
+        EXPECT_EQ(::GetDlgCtrlID(control), static_cast<int>(child.id));
         EXPECT_EQ(WindowText(control), child.text);
         // The layout has shown some of them; the bits asked for at creation must all be there.
         EXPECT_EQ(static_cast<DWORD>(::GetWindowLongW(control, GWL_STYLE)) & child.style, child.style);
@@ -267,8 +273,8 @@ TEST(ShellClose, TakesEverythingDownAndAllowsANewOpen) {
         ::ShellClose();
         EXPECT_EQ(ThreadWindowCount(), windowsBefore);
     }
-    EXPECT_EQ(::ShellShow(), 6u);
-    EXPECT_EQ(::ShellHide(), 6u);
+    EXPECT_EQ(::ShellShow(), TOVRAK_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(::ShellHide(), TOVRAK_ERROR_INVALID_HANDLE);
 }
 
 TEST(ShellClose, AThousandCyclesKeepHandlesGdiObjectsAndHeapBlocksFlat) {

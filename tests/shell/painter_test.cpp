@@ -250,7 +250,7 @@ struct Caption {
 // in its button.
 void ExpectCaption(const WindowCapture& capture, const Caption& caption) {
     SCOPED_TRACE(::testing::Message() << "caption " << ::testing::PrintToString(std::wstring(caption.text)));
-    const HWND button = g_shell->*caption.field;
+    const HWND button = g_shell.get()->*caption.field;
     ASSERT_TRUE(::IsWindowVisible(button));
     const RECT placement = PlacementOf(button);
     const UINT dpi = g_shell->dpi;
@@ -306,7 +306,7 @@ TEST(ShellPainter, DrawsEveryCaptionInItsTextFontAndColour) {
 
     // A focused caption turns white, the shortcut's grey and the browse button's light grey too.
     for (const Caption& focused : {idle[5], idle[6]}) {
-        ::SetFocus(g_shell->*focused.field);
+        ::SetFocus(g_shell.get()->*focused.field);
         Repaint();
         Caption white = focused;
         white.colour = kFocusedCaption;

@@ -67,8 +67,8 @@ TEST(UpdateSurfaceConfiguration, IsConsumedByTheNextOpenWhateverItsMode) {
         EXPECT_EQ(g_shell->logicalHeight, 700);
         EXPECT_EQ(g_shell->englishSurface, 1);
         EXPECT_EQ(g_shell->surfaceStartPercent, 40);
-        EXPECT_EQ(ShellConfigureUpdateSurface(L"C:\\later", L"1200x800"), 170u);
-        EXPECT_EQ(ShellConfigureUpdateSurfacePresentation(L"en", 10), 170u);
+        EXPECT_EQ(ShellConfigureUpdateSurface(L"C:\\later", L"1200x800"), TOVRAK_ERROR_BUSY);
+        EXPECT_EQ(ShellConfigureUpdateSurfacePresentation(L"en", 10), TOVRAK_ERROR_BUSY);
     }
     const PendingSurfaceConfiguration untouched = TakePendingSurfaceConfiguration();
     EXPECT_TRUE(untouched.directory.empty() && untouched.size.empty() && untouched.language.empty());
@@ -182,12 +182,12 @@ TEST(UpdateSurface, PaintsNothingForADirtyRectangleOutsideTheClient) {
 
     for (const RECT& outside : {RECT{-50, -50, -1, -1}, RECT{1000, 0, 1100, 700}, RECT{0, 700, 1000, 800},
                                 RECT{300, 300, 200, 400}}) {
-        PaintUpdateSurface(dc.get(), &outside);
+        PaintUpdateSurface(*g_shell, dc.get(), &outside);
         for (POINT probe : {POINT{0, 0}, POINT{1050, 100}, POINT{500, 750}, POINT{250, 350}})
             EXPECT_EQ(::GetPixel(dc.get(), probe.x, probe.y), RGB(1, 2, 3));
     }
     const RECT corner{-20, -20, 10, 10};
-    PaintUpdateSurface(dc.get(), &corner);
+    PaintUpdateSurface(*g_shell, dc.get(), &corner);
     EXPECT_NE(::GetPixel(dc.get(), 5, 5), RGB(1, 2, 3)) << "the part inside the client is painted";
     EXPECT_EQ(::GetPixel(dc.get(), 15, 15), RGB(1, 2, 3));
 }
@@ -227,7 +227,7 @@ class SheenFrames {
         const ULONGLONG before = ::GetTickCount64();
         g_shell->shownTick = before - elapsedMs;
         const RECT logo{kLogoLeft, kLogoTop, kLogoLeft + kLogoSize, kLogoTop + kLogoSize};
-        PaintUpdateSurface(dc_.get(), &logo);
+        PaintUpdateSurface(*g_shell, dc_.get(), &logo);
         ::GdiFlush();
         drift_ = ::GetTickCount64() - before;
     }
@@ -465,8 +465,8 @@ TEST(UpdateSurfaceConfiguration, ReportsAFailedCopyAsAGeneralFailure) {
         surface = ShellConfigureUpdateSurface(longText.c_str(), longText.c_str());
         presentation = ShellConfigureUpdateSurfacePresentation(longText.c_str(), 10);
     }
-    EXPECT_EQ(surface, 31u);
-    EXPECT_EQ(presentation, 31u);
+    EXPECT_EQ(surface, TOVRAK_ERROR_GEN_FAILURE);
+    EXPECT_EQ(presentation, TOVRAK_ERROR_GEN_FAILURE);
     const tovrak::PendingSurfaceConfiguration kept = tovrak::TakePendingSurfaceConfiguration();
     EXPECT_EQ(kept.directory, L"C:\\earlier");
     EXPECT_EQ(kept.size, L"1000x700");

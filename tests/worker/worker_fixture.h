@@ -15,12 +15,14 @@ namespace tovrak::test {
 
 class ShellContextScope {
   public:
-    ShellContextScope() : context_(AllocateShellContext()) { g_shell = context_; }
+    ShellContextScope() {
+        InstallShellRecord(AllocateShellContext());
+        context_ = g_shell.get();
+    }
     ~ShellContextScope() {
         if (!context_) return;
         ReleaseWorker(*context_);
-        g_shell = nullptr;
-        FreeShellContext(context_);
+        RemoveShellRecord();
     }
     ShellContextScope(const ShellContextScope&) = delete;
     ShellContextScope& operator=(const ShellContextScope&) = delete;

@@ -11,7 +11,7 @@ namespace {
 
 TEST(WorkerLaunch, EveryWorkerExportIsInertWithoutAShell) {
     ASSERT_EQ(g_shell, nullptr);
-    EXPECT_EQ(ShellStartWorker(EventWriterPath().c_str(), L""), 6u);
+    EXPECT_EQ(ShellStartWorker(EventWriterPath().c_str(), L""), TOVRAK_ERROR_INVALID_HANDLE);
     EXPECT_EQ(ShellWorkerFailureStage(), 0u);
     EXPECT_EQ(ShellWorkerExit(), -1);
     wchar_t label[8] = L"keep", text[8] = L"keep";
@@ -66,7 +66,7 @@ TEST(WorkerLaunch, ASecondStartIsRefusedWhileAWorkerExists) {
         }
         shell->eventsTaken = 4;
         shell->exitOverride = 13;
-        EXPECT_EQ(ShellStartWorker(EventWriterPath().c_str(), L""), 170u);
+        EXPECT_EQ(ShellStartWorker(EventWriterPath().c_str(), L""), TOVRAK_ERROR_BUSY);
         EXPECT_EQ(ShellWorkerFailureStage(), 9u);
         EXPECT_EQ(shell->eventsTaken, 0u);
         EXPECT_EQ(shell->exitOverride, 0u);
