@@ -19,11 +19,13 @@ ShellTexts ShellTexts::English() noexcept {
     ShellTexts english;
     for (std::size_t i = 0; i < kShellTextCount; ++i)
         english.views_[i] = kShellTextRows[i].english;
+    english.builtInChinese_ = false;
     return english;
 }
 
 ShellTexts::ShellTexts(const ShellTexts& base, Replacements replacements)
-    : views_(base.views_), owned_(std::make_shared<const Replacements>(std::move(replacements))) {
+    : views_(base.views_), builtInChinese_(false),
+      owned_(std::make_shared<const Replacements>(std::move(replacements))) {
     for (std::size_t i = 0; i < kShellTextCount; ++i) {
         if ((*owned_)[i]) views_[i] = *(*owned_)[i];
     }

@@ -134,9 +134,12 @@ class ShellTexts {
     std::wstring_view operator[](ShellText text) const noexcept {
         return views_[static_cast<std::size_t>(text)];
     }
+    // The Chinese column as it is built in, for which the design's rectangles were measured.
+    bool IsBuiltInChinese() const noexcept { return builtInChinese_; }
 
   private:
     std::array<std::wstring_view, kShellTextCount> views_{};
+    bool builtInChinese_ = true;
     std::shared_ptr<const Replacements> owned_;
 };
 

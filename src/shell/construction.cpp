@@ -66,8 +66,11 @@ HWND CreateShellChild(ShellContext& shell, const ShellChild& child) {
             if (edit) SetPath(edit, kPathTextColour, kPathFieldColour);
             return edit;
         }
-        case ShellChildKind::Static:
-            return CreateChild(shell, 0, L"STATIC", text.c_str(), child.style, id);
+        case ShellChildKind::Static: {
+            // A translated label that is wider than its place ends in an ellipsis.
+            const DWORD ellipsis = shell.texts.IsBuiltInChinese() ? 0 : SS_ENDELLIPSIS;
+            return CreateChild(shell, 0, L"STATIC", text.c_str(), child.style | ellipsis, id);
+        }
         case ShellChildKind::Progress:
             // Created shown; the first layout hides it.
             return CreateProgress(shell.window, shell.dpi, 0x312B29, 0xB7B5B4, 0xFFFFFF, 0x26201E);

@@ -16,6 +16,7 @@
 #include "shell/shell_children.h"
 #include "shell/shell_context.h"
 #include "shell/shell_window.h"
+#include "shell/text_fit.h"
 #include "shell/window_text.h"
 #include "tovrak/renderer.h"
 
@@ -53,6 +54,10 @@ void Place(const ShellContext& shell, const ChildPlacement& placement,
            std::optional<int> diagnosticsHeight) noexcept {
     const PlacedIn mode = shell.mode == ShellModeUninstall ? PlacedIn::UninstallMode : PlacedIn::InstallMode;
     if (placement.mode != PlacedIn::EveryMode && placement.mode != mode) return;
+    if (const std::optional<UnitRect> fitted = FittedPlacement(shell, placement.child)) {
+        PlaceChild(shell, shell.*placement.child, fitted->x, fitted->y, fitted->width, fitted->height);
+        return;
+    }
     int y = placement.y;
     int height = placement.height;
     if (diagnosticsHeight && placement.follows == Follows::DiagnosticsHeight) height = *diagnosticsHeight;
@@ -235,6 +240,7 @@ void LayoutShell(ShellContext& shell) {
     // unchanged layout moves nothing.
     const std::optional<int> measuredHeight =
         shell.diagnosticsDpi != 0 ? std::optional<int>(shell.diagnosticsHeight) : std::nullopt;
+    MeasureTextFit(shell);
     Place(shell, kFacePlacements, measuredHeight);
     Place(shell, kProgressPlacement, std::nullopt);
     ApplyChildRules(shell);

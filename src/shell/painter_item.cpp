@@ -6,6 +6,7 @@
 #include "shell/painter_support.h"
 #include "shell/shell_children.h"
 #include "shell/shell_context.h"
+#include "shell/text_fit.h"
 
 namespace tovrak {
 namespace {
@@ -34,8 +35,17 @@ constexpr int kBoxCaptionLeft = 29;
 constexpr int kBoxCaptionTop = 4;
 constexpr int kBoxCaptionHeight = 20;
 constexpr UnitRect kCloseImage{10, 10, 16, 16};
-constexpr UnitRect kPanelToggleArrow{69, 7, 14, 14};
-constexpr UnitRect kPanelToggleCaption{6, 4, 58, 20};
+// The options button grows to the left for a longer caption: its arrow keeps its place from the right
+// edge, and its caption runs from the left margin to the room the arrow keeps.
+constexpr int kArrowFromRight = 15;
+constexpr int kArrowTop = 7;
+constexpr int kArrowSize = 14;
+constexpr int kToggleCaptionLeft = 6;
+constexpr int kToggleCaptionTop = 4;
+constexpr int kToggleCaptionHeight = 20;
+constexpr int kToggleCaptionRightRoom = 20;
+// The gap between a link's words and the words after it.
+constexpr int kTrailingGap = 5;
 
 void DrawImageInto(GraphicsTarget& target, Gdiplus::GpImage* image, const UnitRect& rect, UINT dpi) {
     DrawImageInto(target, image, Scale(rect.x, dpi), Scale(rect.y, dpi), Scale(rect.width, dpi),
@@ -165,8 +175,13 @@ BOOL PaintShellItem(const ShellContext& shell, const DRAWITEMSTRUCT& drawItem) n
         case ItemLook::PanelToggle: {
             Gdiplus::GpImage* arrow =
                 shell.optionsExpanded ? shell.arrowUpImage.get() : shell.arrowDownImage.get();
-            if (graphics) DrawImageInto(target, arrow, kPanelToggleArrow, dpi);
-            textRect = ScaleCorners(kPanelToggleCaption, dpi);
+            const int units = PanelToggleWidth(shell);
+            const UnitRect arrowRect{units - kArrowFromRight, kArrowTop, kArrowSize, kArrowSize};
+            if (graphics) DrawImageInto(target, arrow, arrowRect, dpi);
+            textRect = ScaleCorners(UnitRect{kToggleCaptionLeft, kToggleCaptionTop,
+                                             units - kToggleCaptionLeft - kToggleCaptionRightRoom,
+                                             kToggleCaptionHeight},
+                                    dpi);
             break;
         }
         default:
@@ -175,8 +190,19 @@ BOOL PaintShellItem(const ShellContext& shell, const DRAWITEMSTRUCT& drawItem) n
 
     graphics.Flush();
     const bool medium = look == ItemLook::Primary || look == ItemLook::FramedAction;
-    DrawShellText(dc, text, medium ? shell.mediumFont.get() : shell.bodyFont.get(),
-                  CaptionColour(look, drawItem.itemState), textRect, format);
+    const HFONT font = medium ? shell.mediumFont.get() : shell.bodyFont.get();
+    const COLORREF colour = CaptionColour(look, drawItem.itemState);
+    format = CaptionFormat(shell, format);
+    const std::wstring_view trailing = child && child->trailing ? shell.texts[*child->trailing] : std::wstring_view();
+    if (!trailing.empty() && shell.textFit.dpi != 0) {
+        // The link's words at its left, the words that follow them after the gap.
+        const int words = Scale(shell.textFit.userAgreementWords, dpi);
+        DrawShellText(dc, text, font, colour, RECT{0, 0, words, height}, format & ~DT_CENTER);
+        DrawShellText(dc, trailing, font, kQuietCaption,
+                      RECT{words + Scale(kTrailingGap, dpi), 0, width, height}, format & ~DT_CENTER);
+        return TRUE;
+    }
+    DrawShellText(dc, text, font, colour, textRect, format);
     return TRUE;
 }
 

@@ -136,6 +136,8 @@ struct ShellChild {
     bool ShellContext::*checked = nullptr;
     // The words the painter draws, when they are fixed rather than the window's text.
     std::optional<ShellText> painted = std::nullopt;
+    // Words the painter draws after the child's own, in the same row (the agreement's joiner).
+    std::optional<ShellText> trailing = std::nullopt;
 };
 
 // In the order of creation, which is also the Z-order: the dialog manager and the system's accessible

@@ -22,6 +22,20 @@ namespace tovrak {
 
 using SetThreadDpiAwarenessContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
 
+// Room for translated texts: the agreement row placed from its measured words and the options button
+// grown to the left for its caption, in 96-DPI units, measured in the body font at `dpi` (0 while
+// not measured). Unused with the built-in Chinese texts, which keep the design's rectangles.
+struct TextFit {
+    UINT dpi = 0;
+    UnitRect agreementBox;
+    UnitRect userAgreementLink;
+    UnitRect privacyPolicyLink;
+    // The user agreement link's own words, before the joiner it also shows.
+    int userAgreementWords = 0;
+    // The options button for each of its captions: more options, install location, diagnostics.
+    int panelToggleWidths[3] = {};
+};
+
 struct ShellContext {
     // The thread that opened the shell (ShellOpen allocates the record there). Its state has no lock:
     // the host's exports answer that thread only.
@@ -119,6 +133,8 @@ struct ShellContext {
     UniqueHandleKernel workerProcess;
     UniqueHandleKernel eventPipe;
     UniqueHandleKernel workerJob;
+
+    TextFit textFit;
 
     // Transient window that exists only while the layout grows the window.
     HWND transitionWindow = nullptr;
