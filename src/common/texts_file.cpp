@@ -45,7 +45,7 @@ std::optional<WideString> ControlCharacterProblem(std::wstring_view line) {
 WideString UnknownKeyMessage(std::wstring_view key) {
     WideString message = L"unknown key " + Quoted(key);
     for (const ShellTextRow& row : kShellTextRows) {
-        if (LanguageTagsEqual(key, row.key))  // the ASCII letter-case rule suits the ASCII keys too
+        if (EqualsIgnoringAsciiCase(key, row.key))
             return message + L" (keys are case-sensitive: " + Quoted(row.key) + L"?)";
     }
     return message;
