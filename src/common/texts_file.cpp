@@ -22,7 +22,7 @@ std::wstring_view Trimmed(std::wstring_view text) noexcept {
     return text;
 }
 
-std::wstring Quoted(std::wstring_view text) {
+WideString Quoted(std::wstring_view text) {
     return L"\"" + WideString(text) + L"\"";
 }
 
@@ -54,22 +54,22 @@ WideString UnknownKeyMessage(std::wstring_view key) {
 class TextsFileParser {
   public:
     // The problem of one line, or none when the line is well formed.
-    std::optional<WideString> Line(std::size_t number, std::wstring_view line) {
+    std::optional<WideString> ParseLine(std::size_t number, std::wstring_view line) {
         if (line.ends_with(L'\r')) line.remove_suffix(1);
         if (std::optional<WideString> problem = ControlCharacterProblem(line)) return problem;
         const std::wstring_view content = Trimmed(line);
         if (content.empty() || content.front() == L';' || content.front() == L'#') return std::nullopt;
-        if (content.front() == L'[') return Section(number, content);
+        if (content.front() == L'[') return ParseSection(number, content);
         const std::size_t equals = line.find(L'=');
         if (equals == std::wstring_view::npos)
             return WideString(L"a line that is no [section], Key=Text, comment or blank line");
-        return Text(number, Trimmed(line.substr(0, equals)), line.substr(equals + 1));
+        return ParseText(number, Trimmed(line.substr(0, equals)), line.substr(equals + 1));
     }
 
     TextsFile Finish() { return std::move(file_); }
 
   private:
-    std::optional<WideString> Section(std::size_t number, std::wstring_view content) {
+    std::optional<WideString> ParseSection(std::size_t number, std::wstring_view content) {
         if (!content.ends_with(L']'))
             return WideString(L"a section line must end with \"]\" and nothing after it");
         const std::wstring_view tag = content.substr(1, content.size() - 2);
@@ -87,7 +87,7 @@ class TextsFileParser {
         return std::nullopt;
     }
 
-    std::optional<WideString> Text(std::size_t number, std::wstring_view key, std::wstring_view text) {
+    std::optional<WideString> ParseText(std::size_t number, std::wstring_view key, std::wstring_view text) {
         if (key.empty()) return WideString(L"a Key=Text line without its key");
         const std::optional<ShellText> named = ShellTextByKey(key);
         if (!named) return UnknownKeyMessage(key);
@@ -131,7 +131,7 @@ ParsedTextsFile ParseTextsFile(std::string_view bytes) {
     for (std::size_t start = 0; start <= text.size(); ++number) {
         std::size_t end = text.find(L'\n', start);
         if (end == std::wstring_view::npos) end = text.size();
-        if (std::optional<WideString> problem = parser.Line(number, text.substr(start, end - start)))
+        if (std::optional<WideString> problem = parser.ParseLine(number, text.substr(start, end - start)))
             return TextsFileProblem{number, std::move(*problem)};
         start = end + 1;
     }
