@@ -155,6 +155,18 @@
   Pop ${RESULT}
 !macroend
 
+; ---- Texts of the shell and its skins (before ShellOpen) ----
+
+; LANGUAGE a language tag such as "de-DE", or "" for the user's own UI languages; TEXTS the path of a
+; translations file, or "" for none. RESULT: 0, 170, 87 (a malformed tag), 13 (a malformed file) or
+; the system's error opening the file; a refused call changes nothing.
+!macro ShellConfigureTexts LANGUAGE TEXTS RESULT
+  Push `${TEXTS}`
+  Push `${LANGUAGE}`
+  System::Call '"${TOVRAK_DLL}"::ShellConfigureTexts(w s, w s) i .s'
+  Pop ${RESULT}
+!macroend
+
 ; ---- Pipes to the installed application; the takeover acknowledgement ----
 
 ; PIPE_ID "{GUID}"; CLIENT the full path of the only executable accepted. RESULT: 0, 6, 87 (bad

@@ -77,6 +77,7 @@ typedef enum OwnedProcesses {
 
 /* Win32 error numbers the Shell* exports return besides 0 and the thread's last error. */
 #define TOVRAK_ERROR_INVALID_HANDLE 6u /* no shell or no window */
+#define TOVRAK_ERROR_INVALID_DATA 13u  /* a malformed translations file */
 #define TOVRAK_ERROR_GEN_FAILURE 31u   /* a failure without a system error code */
 #define TOVRAK_ERROR_INVALID_PARAMETER 87u
 #define TOVRAK_ERROR_INVALID_NAME 123u
@@ -106,6 +107,15 @@ TOVRAK_API uint32_t TOVRAK_CALL ShellConfigureUpdateSurface(const wchar_t* direc
                                                             const wchar_t* size) TOVRAK_NOEXCEPT;
 TOVRAK_API uint32_t TOVRAK_CALL ShellConfigureUpdateSurfacePresentation(const wchar_t* language,
                                                                         int32_t startPercent) TOVRAK_NOEXCEPT;
+
+/* ---- Texts of the shell and its skins (before ShellOpen) ---- */
+/* Chooses the texts of every shell opened and every skin configured after it, until the next call:
+ * by language, a BCP 47 tag such as "de-DE" (letter case aside; null or empty for the user's preferred
+ * UI languages), from the sections of the translations file textsFile (null or empty for none) and the
+ * built-in Chinese and English texts. 0; 170 while a shell is open; 87 for a malformed tag; 13 for a
+ * malformed file; or the system's error opening the file. A refused call changes nothing. */
+TOVRAK_API uint32_t TOVRAK_CALL ShellConfigureTexts(const wchar_t* language,
+                                                    const wchar_t* textsFile) TOVRAK_NOEXCEPT;
 
 /* ---- Ready, surface-ready and launch-status pipes; takeover acknowledgement ---- */
 TOVRAK_API uint32_t TOVRAK_CALL ShellListenReady(const wchar_t* pipeId,

@@ -31,6 +31,13 @@ ShellTexts::ShellTexts(const ShellTexts& base, Replacements replacements)
     }
 }
 
+std::optional<ShellText> ShellTextByKey(std::wstring_view key) noexcept {
+    for (const ShellTextRow& row : kShellTextRows) {
+        if (key == row.key) return row.text;
+    }
+    return std::nullopt;
+}
+
 const ShellTexts& CurrentShellTexts() noexcept {
     return g_currentTexts;
 }

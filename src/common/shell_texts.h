@@ -106,6 +106,10 @@ constexpr const ShellTextRow& RowOf(ShellText text) noexcept {
     return kShellTextRows[static_cast<std::size_t>(text)];
 }
 
+// The text a translations file names `key`, matched exactly (letter case included); none for a key
+// that is no row's.
+std::optional<ShellText> ShellTextByKey(std::wstring_view key) noexcept;
+
 // Diagnostics keys that hosts write in an older wording, and the wording the panel shows for them.
 // They are matched on the host's own text, whatever language the shell speaks.
 struct RenamedDiagnosticsKey {
