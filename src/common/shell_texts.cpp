@@ -24,7 +24,8 @@ ShellTexts ShellTexts::English() noexcept {
 }
 
 ShellTexts::ShellTexts(const ShellTexts& base, Replacements replacements)
-    : views_(base.views_), builtInChinese_(false),
+    : views_(base.views_),
+      builtInChinese_(false),
       owned_(std::make_shared<const Replacements>(std::move(replacements))) {
     for (std::size_t i = 0; i < kShellTextCount; ++i) {
         if ((*owned_)[i]) views_[i] = *(*owned_)[i];

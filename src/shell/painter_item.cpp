@@ -178,10 +178,10 @@ BOOL PaintShellItem(const ShellContext& shell, const DRAWITEMSTRUCT& drawItem) n
             const int units = PanelToggleWidth(shell);
             const UnitRect arrowRect{units - kArrowFromRight, kArrowTop, kArrowSize, kArrowSize};
             if (graphics) DrawImageInto(target, arrow, arrowRect, dpi);
-            textRect = ScaleCorners(UnitRect{kToggleCaptionLeft, kToggleCaptionTop,
-                                             units - kToggleCaptionLeft - kToggleCaptionRightRoom,
-                                             kToggleCaptionHeight},
-                                    dpi);
+            textRect = ScaleCorners(
+                UnitRect{kToggleCaptionLeft, kToggleCaptionTop,
+                         units - kToggleCaptionLeft - kToggleCaptionRightRoom, kToggleCaptionHeight},
+                dpi);
             break;
         }
         default:
@@ -193,7 +193,8 @@ BOOL PaintShellItem(const ShellContext& shell, const DRAWITEMSTRUCT& drawItem) n
     const HFONT font = medium ? shell.mediumFont.get() : shell.bodyFont.get();
     const COLORREF colour = CaptionColour(look, drawItem.itemState);
     format = CaptionFormat(shell, format);
-    const std::wstring_view trailing = child && child->trailing ? shell.texts[*child->trailing] : std::wstring_view();
+    const std::wstring_view trailing =
+        child && child->trailing ? shell.texts[*child->trailing] : std::wstring_view();
     if (!trailing.empty() && shell.textFit.dpi != 0) {
         // The link's words at its left, the words that follow them after the gap.
         const int words = Scale(shell.textFit.userAgreementWords, dpi);

@@ -53,7 +53,8 @@ void MeasureTextFit(ShellContext& shell) noexcept {
         const auto width = [&](ShellText text) { return WordsWidth(screen, shell.texts[text], shell.dpi); };
         const ChildPlacement& toggle = DesignPlacement(&ShellContext::optionsButton);
         for (int i = 0; i < 3; ++i)
-            fit.panelToggleWidths[i] = std::max(toggle.width, kPanelToggleChrome + width(kPanelToggleTexts[i]));
+            fit.panelToggleWidths[i] =
+                std::max(toggle.width, kPanelToggleChrome + width(kPanelToggleTexts[i]));
 
         const ChildPlacement& box = DesignPlacement(&ShellContext::agreementCheckbox);
         int prefix = width(ShellText::AgreementPrefix);
@@ -62,7 +63,8 @@ void MeasureTextFit(ShellContext& shell) noexcept {
         int privacyPolicy = width(ShellText::PrivacyPolicy);
         // The row ends short of the widest options button it may meet; the words share what is
         // left in proportion to their widths, and the painter ends each cut one in an ellipsis.
-        const int widestToggle = *std::max_element(std::begin(fit.panelToggleWidths), std::end(fit.panelToggleWidths));
+        const int widestToggle =
+            *std::max_element(std::begin(fit.panelToggleWidths), std::end(fit.panelToggleWidths));
         const int rowEnd = toggle.x + toggle.width - widestToggle - kRowClearance;
         const int gaps = kAgreementGap * (joiner > 0 ? 2 : 1);
         const int room = std::max(0, rowEnd - box.x - kBoxWordsLeft - gaps);
@@ -77,8 +79,9 @@ void MeasureTextFit(ShellContext& shell) noexcept {
         fit.agreementBox = UnitRect{box.x, box.y, kBoxWordsLeft + prefix, box.height};
         const int linkTop = box.y + kLinkTopOffset;
         fit.userAgreementWords = userAgreement;
-        fit.userAgreementLink = UnitRect{fit.agreementBox.right(), linkTop,
-                                         userAgreement + (joiner > 0 ? kAgreementGap + joiner : 0), kLinkHeight};
+        fit.userAgreementLink =
+            UnitRect{fit.agreementBox.right(), linkTop,
+                     userAgreement + (joiner > 0 ? kAgreementGap + joiner : 0), kLinkHeight};
         fit.privacyPolicyLink =
             UnitRect{fit.userAgreementLink.right() + kAgreementGap, linkTop, privacyPolicy, kLinkHeight};
     }

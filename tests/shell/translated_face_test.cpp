@@ -35,7 +35,8 @@ std::wstring PseudoTranslation(std::wstring_view english) {
         if (c == L'}') inPlaceholder = false;
     }
     text += L' ';
-    for (std::size_t i = 0; text.size() < english.size() * 16 / 10 + 2; ++i) text += kAccented[i % kAccented.size()];
+    for (std::size_t i = 0; text.size() < english.size() * 16 / 10 + 2; ++i)
+        text += kAccented[i % kAccented.size()];
     return text + L"]";
 }
 
@@ -43,10 +44,11 @@ std::wstring PseudoTranslation(std::wstring_view english) {
 template <typename TextFor>
 std::wstring WriteSection(const TempDirectory& folder, const wchar_t* name, TextFor textFor) {
     std::wstring content = L"[qps-ploc]\n";
-    for (const ShellTextRow& row : kShellTextRows) content += std::wstring(row.key) + L"=" + textFor(row) + L"\n";
+    for (const ShellTextRow& row : kShellTextRows)
+        content += std::wstring(row.key) + L"=" + textFor(row) + L"\n";
     const std::wstring path = folder.Join(name);
-    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, content.c_str(), static_cast<int>(content.size()), nullptr,
-                                            0, nullptr, nullptr);
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, content.c_str(), static_cast<int>(content.size()),
+                                            nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<std::size_t>(bytes), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, content.c_str(), static_cast<int>(content.size()), utf8.data(), bytes,
                           nullptr, nullptr);
@@ -96,9 +98,10 @@ bool Inside(const std::vector<RECT>& rects, int x, int y) {
 
 TEST(TranslatedFace, MakesRoomOrEndsInAnEllipsisWithoutOverlapOrStrayPixels) {
     TempDirectory folder;
-    const std::wstring pseudo =
-        WriteSection(folder, L"pseudo.txt", [](const ShellTextRow& row) { return PseudoTranslation(row.english); });
-    const std::wstring blank = WriteSection(folder, L"blank.txt", [](const ShellTextRow&) { return std::wstring(); });
+    const std::wstring pseudo = WriteSection(
+        folder, L"pseudo.txt", [](const ShellTextRow& row) { return PseudoTranslation(row.english); });
+    const std::wstring blank =
+        WriteSection(folder, L"blank.txt", [](const ShellTextRow&) { return std::wstring(); });
 
     Face translated;
     {
