@@ -240,7 +240,7 @@ void LayoutShell(ShellContext& shell) {
     // unchanged layout moves nothing.
     const std::optional<int> measuredHeight =
         shell.diagnosticsDpi != 0 ? std::optional<int>(shell.diagnosticsHeight) : std::nullopt;
-    MeasureTextFit(shell);
+    FitTexts(shell);
     Place(shell, kFacePlacements, measuredHeight);
     Place(shell, kProgressPlacement, std::nullopt);
     ApplyChildRules(shell);

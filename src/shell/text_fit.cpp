@@ -32,6 +32,18 @@ const ChildPlacement& DesignPlacement(HWND ShellContext::*child) noexcept {
 constexpr ShellText kPanelToggleTexts[] = {ShellText::MoreOptions, ShellText::InstallLocation,
                                            ShellText::Diagnostics};
 
+// The children whose places follow their texts, and where the fit keeps each place.
+struct FittedChild {
+    HWND ShellContext::*child;
+    UnitRect TextFit::*place;
+};
+constexpr FittedChild kFittedChildren[] = {
+    {&ShellContext::agreementCheckbox, &TextFit::agreementBox},
+    {&ShellContext::userAgreementLink, &TextFit::userAgreementLink},
+    {&ShellContext::privacyPolicyLink, &TextFit::privacyPolicyLink},
+    {&ShellContext::optionsButton, &TextFit::panelToggle},
+};
+
 // A text's width in units, rounded up, in the font selected into `dc`.
 int WordsWidth(HDC dc, std::wstring_view text, UINT dpi) noexcept {
     if (text.empty()) return 0;
@@ -40,10 +52,9 @@ int WordsWidth(HDC dc, std::wstring_view text, UINT dpi) noexcept {
     return (extent.cx * static_cast<int>(kBaseDpi) + static_cast<int>(dpi) - 1) / static_cast<int>(dpi);
 }
 
-}  // namespace
-
-void MeasureTextFit(ShellContext& shell) noexcept {
-    if (shell.texts.IsBuiltInChinese() || shell.textFit.dpi == shell.dpi) return;
+// Measures the texts at the shell's DPI, once per DPI.
+void MeasureTexts(ShellContext& shell) noexcept {
+    if (shell.textFit.dpi == shell.dpi) return;
     const HDC screen = ::GetDC(nullptr);
     if (!screen) return;
     TextFit fit;
@@ -89,16 +100,21 @@ void MeasureTextFit(ShellContext& shell) noexcept {
     shell.textFit = fit;
 }
 
+}  // namespace
+
+void FitTexts(ShellContext& shell) noexcept {
+    if (shell.texts.IsBuiltInChinese()) return;
+    MeasureTexts(shell);
+    if (shell.textFit.dpi == 0) return;
+    const ChildPlacement& toggle = DesignPlacement(&ShellContext::optionsButton);
+    const int width = PanelToggleWidth(shell);
+    shell.textFit.panelToggle = UnitRect{toggle.x + toggle.width - width, toggle.y, width, toggle.height};
+}
+
 std::optional<UnitRect> FittedPlacement(const ShellContext& shell, HWND ShellContext::*child) noexcept {
     if (shell.texts.IsBuiltInChinese() || shell.textFit.dpi == 0) return std::nullopt;
-    const TextFit& fit = shell.textFit;
-    if (child == &ShellContext::agreementCheckbox) return fit.agreementBox;
-    if (child == &ShellContext::userAgreementLink) return fit.userAgreementLink;
-    if (child == &ShellContext::privacyPolicyLink) return fit.privacyPolicyLink;
-    if (child == &ShellContext::optionsButton) {
-        const ChildPlacement& toggle = DesignPlacement(&ShellContext::optionsButton);
-        const int width = PanelToggleWidth(shell);
-        return UnitRect{toggle.x + toggle.width - width, toggle.y, width, toggle.height};
+    for (const FittedChild& fitted : kFittedChildren) {
+        if (fitted.child == child) return shell.textFit.*fitted.place;
     }
     return std::nullopt;
 }
