@@ -111,7 +111,8 @@ HostOptions ParseHostOptions(const std::wstring& commandLine) {
     options.assets = here + L"\\assets";
     options.payload = here + L"\\sample\\payload";
     options.manifest = here + L"\\sample\\payload.manifest";
-    options.target = LocalApplicationData() + L"\\TovrakSample";
+    // Where Windows puts the programs that a user installs for himself.
+    options.target = LocalApplicationData() + L"\\Programs\\TovrakSample";
 
     const size_t directorySwitch = FindDirectorySwitch(commandLine);
     ApplyArguments(commandLine.substr(0, directorySwitch), options);

@@ -35,7 +35,7 @@ struct HostOptions {
 };
 
 // The options of the whole command line (as GetCommandLineW gives it, the program first); what is
-// not given is taken from beside the executable, the target from the user's local application data.
+// not given is taken from beside the executable, the target from the user's own programs folder.
 HostOptions ParseHostOptions(const std::wstring& commandLine);
 
 // The full path of the running executable, and its folder.
