@@ -148,8 +148,8 @@ class Installer {
         }
         if (!options_.silent)
             log_.Say(
-                L"figures: first frame %.1f ms, application ready %.1f ms after open, worst ShellPoll %.2f "
-                L"ms",
+                L"figures: first frame %.1f ms, application ready %.1f ms after open, "
+                L"worst ShellPoll %.2f ms",
                 firstFrameMs_, readyMs_, worstPollMs_);
         ShellHide();
         ShellClose();
