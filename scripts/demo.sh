@@ -4,7 +4,8 @@
 # application, runs an uninstall and an update, and saves a PNG of every screen into out/.
 #
 #   scripts/demo.sh            every flow; exits 0 when the application took over
-#   scripts/demo.sh --corrupt  only the run with a corrupted payload; exits with the worker's code
+#   scripts/demo.sh --corrupt  only the run with a corrupted payload: the installer exits with 1603
+#                              (a failed installation), which the demo prints, and the demo exits 1
 #   scripts/demo.sh --nsis     the NSIS sample installer (tools/nsis_installer/) at 96 DPI, clicked
 #                              through from outside Wine; PNGs into out/nsis/; exits 0 when the
 #                              application took over
@@ -22,7 +23,7 @@ source "$root/scripts/platform.sh"
 export TOVRAK_ARCH=$(tovrak_test_arch)
 build=${TOVRAK_BUILD_DIR:-$(tovrak_build_dir "$root" "$TOVRAK_ARCH")}
 echo "== building"
-"$root/scripts/build.sh" "$build" sample_installer manifest_writer skin_demo
+"$root/scripts/build.sh" "$build" sample_installer manifest_writer skin_demo exit_code
 source "$root/scripts/wine_session.sh"
 
 if [ $only_nsis = 1 ]; then
@@ -40,15 +41,17 @@ run_installer() {  # <label> <screenshot dir> <args...>
   mkdir -p "$shots"
   echo "== $label"
   # The host prints its steps on standard error. Its standard output is a pipe, as from the program
-  # that started the installer, and carries only the takeover acknowledgement "AID1".
-  set +e
-  wine "$build/bin/sample_installer.exe" --auto --font "WenQuanYi Micro Hei" \
-    --screenshots "$(winepath -w "$shots")" "$@" | cat >"$shots/stdout.bin"
-  local status=${PIPESTATUS[0]}
-  set -e
+  # that started the installer, and carries only the takeover acknowledgement "AID1". Its exit code
+  # (1603 for a failure) is wider than the 8 bits Wine gives a Linux shell: exit_code.exe writes it
+  # whole into a file.
+  rm -f "$shots/exit"
+  wine "$build/bin/exit_code.exe" "$(winepath -w "$shots/exit")" "$(winepath -w "$build/bin/sample_installer.exe")" \
+    --auto --font "WenQuanYi Micro Hei" --screenshots "$(winepath -w "$shots")" "$@" | cat >"$shots/stdout.bin"
+  local status
+  status=$(cat "$shots/exit" 2>/dev/null || echo "none")
   if [ -s "$shots/stdout.bin" ]; then echo "   takeover acknowledgement: $(cat "$shots/stdout.bin")"; fi
   echo "   exit code $status; screenshots in $shots"
-  return $status
+  [ "$status" = 0 ]
 }
 
 # A payload with one byte changed fails its verification. Its screenshots go into a folder of their

@@ -9,7 +9,8 @@
 #    standard output carries "AID1"), and checks the installed files against the payload;
 # 2. uninstalls it: the installer first closes the application, which still runs;
 # 3. runs an installer built with a corrupted payload, which shows the failure screen and its
-#    diagnostics and exits with the worker's code (103: a file's content differs).
+#    diagnostics and exits with 1603, the code of a failed installation;
+# 4. deploys it silently as an administrator would (tests/e2e/silent_deployment.sh).
 # Exits 0 when every flow went as described.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -22,11 +23,14 @@ installer="$out/TovrakSample.exe"
 target='C:\TovrakNsisSample'
 installed="$WINEPREFIX/drive_c/TovrakNsisSample"
 font=${TOVRAK_FONT:-WenQuanYi Micro Hei}
+# Wine's user folder is named after the Unix user; its desktop may be a link to the home folder.
+shortcut="$WINEPREFIX/drive_c/users/$(id -un)/Desktop/Tovrak 示例 (NSIS).lnk"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 echo "== building the NSIS installer into $out"
-cmake --build "$build" --target sample_payload window_probe >/dev/null || { echo "cannot build the payload"; exit 1; }
+cmake --build "$build" --target sample_payload window_probe exit_code >/dev/null ||
+  { echo "cannot build the payload"; exit 1; }
 "$root/tools/nsis_installer/build_installer.sh" "$build" "$installer" || exit 1
 corrupt="$out/corrupt"
 rm -rf "$corrupt" && mkdir -p "$corrupt" && cp -r "$build/bin/sample/payload" "$corrupt/payload"
@@ -36,14 +40,16 @@ printf 'X' | dd of="$corrupt/payload/README.txt" bs=1 seek=0 conv=notrunc status
 # The installer runs in the background; its standard error is its log, its standard output a pipe
 # as from the program that started it. Its end is read from the exit file, not from the pipe: under
 # Wine the application it starts holds the installer's Unix descriptors, so the pipe stays open for
-# as long as the application runs.
+# as long as the application runs. exit_code.exe writes that file with the whole exit code, of which
+# Wine would give a Linux shell only the low 8 bits.
 start() {  # <name> <exe> <args...>
   local name=$1 exe=$2
   shift 2
   log="$out/$name.log"
   : >"$log"
   rm -f "$out/$name.exit"
-  (wine "$exe" "/font=$font" "$@" 2>"$log"; echo $? >"$out/$name.exit") | cat >"$out/$name.stdout" &
+  wine "$build/bin/exit_code.exe" "$(winepath -w "$out/$name.exit")" "$(winepath -w "$exe")" "/font=$font" "$@" \
+    2>"$log" | cat >"$out/$name.stdout" &
 }
 wait_log() {  # <pattern> [seconds]
   local deadline=$((SECONDS + ${2:-60}))
@@ -101,6 +107,7 @@ for _ in $(seq 10); do [ "$(cat "$out/install.stdout")" = AID1 ] && break; sleep
 [ "$(cat "$out/install.stdout")" = AID1 ] || fail "install: standard output was not exactly AID1"
 diff -r "$build/bin/sample/payload" "$installed" >/dev/null || fail "install: the installed files differ from the payload"
 pgrep -f 'TovrakNsisSample.sample_app\.exe' >/dev/null || fail "install: the application does not run"
+[ -s "$shortcut" ] || fail "install: no desktop shortcut, although its box was ticked"
 
 echo "== uninstall (the application still runs)"
 start uninstall "$installer" /uninstall "/target=$target" /pace=600
@@ -113,6 +120,7 @@ finish uninstall
 [ "${code:-}" = 0 ] || fail "uninstall: exit code ${code:-none}"
 grep -q "asking them to close" "$log" || fail "uninstall: the running application was not closed first"
 [ ! -e "$installed" ] || fail "uninstall: $installed is still there"
+[ ! -e "$shortcut" ] || fail "uninstall: the desktop shortcut is still there"
 
 echo "== install from a corrupted payload"
 start corrupt "$corrupt/TovrakSample.exe" '/target=C:\TovrakNsisCorrupt'
@@ -121,12 +129,16 @@ click 0x65 && wait_log "failure screen" && shot install-failed
 click 0x66 && shot install-failed-diagnostics
 click 0x67
 finish corrupt
-# The worker's code: 100 + the verifier's 3 (a listed file's content differs).
-[ "${code:-}" = 103 ] || fail "corrupt: exit code ${code:-none}, expected 103"
+[ "${code:-}" = 1603 ] || fail "corrupt: exit code ${code:-none}, expected 1603"
+grep -q 'failure at verify: 103|.*README\.txt' "$log" || fail "corrupt: the worker's failure does not name the file"
 [ ! -s "$out/corrupt.stdout" ] || fail "corrupt: a failed installation acknowledged a takeover"
 [ ! -e "$WINEPREFIX/drive_c/TovrakNsisCorrupt" ] || fail "corrupt: files were installed from a corrupted payload"
 
 for _ in $(seq 50); do pgrep -f 'TovrakNsisSample.sample_app\.exe|TovrakSample\.exe' >/dev/null || break; sleep 0.2; done
 pgrep -af 'TovrakNsisSample.sample_app\.exe|TovrakSample\.exe' && fail "processes of the run are still there"
+
+echo "== silent deployment"
+"$root/tests/e2e/silent_deployment.sh" "$build" "$installer" TovrakSampleNsis "Tovrak 示例 (NSIS)" /pace=1000 \
+  -- "$corrupt/TovrakSample.exe" || failures=$((failures + $?))
 [ $failures = 0 ] && echo "== the NSIS installer: every flow passed; screenshots in $out"
 exit $failures

@@ -2,49 +2,33 @@
 // header and import library. It opens the shell, lets the user (or the autopilot) start the
 // installation, keeps the installation directory free of running programs, runs the worker and shows
 // its progress, reports a failure with diagnostics, then starts the installed application and hands
-// over to it once the application says it is ready.
+// over to it once the application says it is ready. Deployed silently (/S) it does the same work
+// without a window and tells the result by its exit code alone. The switches are in host_options.h;
+// the exit codes are those of Windows Installer (protocol.h).
 //
-//   sample_installer.exe [--mode install|uninstall|update] [--auto] [--screenshots <dir>]
-//                        [--assets <dir>] [--payload <dir>] [--manifest <file>] [--target <dir>]
-//                        [--font <face>]
-//
-// Progress lines go to standard error; standard output is kept for the takeover acknowledgement.
+// Progress lines go to standard error (and to the /log= file); standard output is kept for the
+// takeover acknowledgement.
 
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include <tovrak/renderer.h>
 
+#include "host_options.h"
+#include "install_log.h"
+#include "owned.h"
 #include "protocol.h"
 #include "screenshot.h"
 
 namespace {
 
-enum class Mode { Install, Uninstall, Update };
+using sample::Mode;
 
-struct Options {
-    Mode mode = Mode::Install;
-    bool autopilot = false;
-    std::wstring screenshots;
-    std::wstring assets;
-    std::wstring payload;
-    std::wstring manifest;
-    std::wstring target;
-    std::wstring font = L"Microsoft YaHei UI";
-};
-
-std::wstring ExecutableDirectory() {
-    std::vector<wchar_t> buffer(32768);
-    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    std::wstring path(buffer.data(), length);
-    return path.substr(0, path.find_last_of(L'\\'));
-}
+// How often the idle install screen asks whether the application runs from the chosen directory.
+constexpr double kGateCheckIntervalMs = 500;
 
 std::wstring TempDirectory(const wchar_t* name) {
     wchar_t base[MAX_PATH + 1] = {};
@@ -52,21 +36,22 @@ std::wstring TempDirectory(const wchar_t* name) {
     return std::wstring(base) + name;
 }
 
-void Say(const wchar_t* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    wchar_t line[2048];
-    _vsnwprintf_s(line, _countof(line), _TRUNCATE, format, arguments);
-    va_end(arguments);
-    // UTF-8 on standard error so that a terminal shows the Chinese texts.
-    char bytes[8192];
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, line, -1, bytes, sizeof(bytes), nullptr, nullptr);
-    if (size > 1) {
-        std::fwrite("[installer] ", 1, 12, stderr);
-        std::fwrite(bytes, 1, size - 1, stderr);
-        std::fwrite("\n", 1, 1, stderr);
-        std::fflush(stderr);
+// An argument as CommandLineToArgvW reads it back: quoted, and the backslashes before a quote
+// doubled.
+std::wstring Quoted(const std::wstring& value) {
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (const wchar_t c : value) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
     }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L'"';
 }
 
 double NowMs() {
@@ -102,29 +87,49 @@ void ClickControl(HWND control) {
 
 class Installer {
   public:
-    explicit Installer(Options options) : options_(std::move(options)) {}
+    Installer(sample::HostOptions options, sample::InstallLog& log)
+        : options_(std::move(options)), log_(log) {}
 
     int Run() {
+        log_.Say(L"%ls %ls: %ls%ls, directory %ls", sample::kProductName, sample::kProductVersion, ModeName(),
+                 options_.silent ? L" (silent)" : L"", options_.target.c_str());
         const double openStart = NowMs();
         if (options_.mode == Mode::Update) ConfigureUpdateSurface();
         const uint32_t mode = options_.mode == Mode::Uninstall ? ShellModeUninstall
                               : options_.mode == Mode::Update  ? ShellModeUpdate
                                                                : ShellModeInstall;
-        window_ = ShellOpen(options_.assets.c_str(), options_.target.c_str(), L"Tovrak 示例",
+        // The silent installer opens the shell too, and never shows it: the library starts the
+        // worker in its kill-on-close job and carries the worker's events only for an open shell,
+        // and the window that ShellOpen creates stays hidden until ShellShow. Starting the worker
+        // ourselves would mean reading the library's record stream a second time. The hidden
+        // shell keeps its screens all the same, so that a close request during the work is ignored
+        // as the visible close button is.
+        window_ = ShellOpen(options_.assets.c_str(), options_.target.c_str(), sample::kProductName,
                             options_.font.c_str(), mode);
         if (!window_) {
-            Say(L"ShellOpen failed (assets in %ls)", options_.assets.c_str());
-            return 1;
+            log_.Say(L"ShellOpen failed (assets in %ls)", options_.assets.c_str());
+            Finish(sample::kInstallerFailed, L"the installer's window could not be created");
+            return Report();
         }
         if (options_.mode == Mode::Install)
-            ShellGate(1, L"安装 Tovrak 示例", L"一个用 TovrakRenderer 制作的示例安装程序");
+            OpenGate();
         else if (options_.mode == Mode::Uninstall)
             ShellState(ShellStateIdle, 0, L"卸载 Tovrak 示例", L"将从这台电脑移除 Tovrak 示例", L"卸载", L"");
-        const uint32_t shown = ShellShow();
-        firstFrameMs_ = NowMs() - openStart;
-        Say(L"shell open and shown (%u) after %.1f ms", shown, firstFrameMs_);
-        openedAt_ = NowMs();
-        if (options_.mode == Mode::Update) StartWorker();
+        if (options_.silent) {
+            openedAt_ = NowMs();
+            log_.Say(L"silent: the window stays hidden");
+            if (options_.mode == Mode::Update)
+                StartWorker(false);
+            else
+                StartInstallation();
+        } else {
+            GateOnRunningApplication();
+            const uint32_t shown = ShellShow();
+            firstFrameMs_ = NowMs() - openStart;
+            log_.Say(L"shell open and shown (%u) after %.1f ms", shown, firstFrameMs_);
+            openedAt_ = NowMs();
+            if (options_.mode == Mode::Update) StartWorker(false);
+        }
 
         while (!finished_) {
             const double pollStart = NowMs();
@@ -134,24 +139,60 @@ class Installer {
             DrainEvents();
             CheckWorker();
             CheckApplication();
-            if (options_.autopilot) Autopilot();
+            GateOnRunningApplication();
+            if (options_.silent)
+                FinishSilently();
+            else if (options_.autopilot)
+                Autopilot();
             ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 8, QS_ALLINPUT);
         }
-        Say(L"figures: first frame %.1f ms, application ready %.1f ms after open, worst ShellPoll %.2f ms",
-            firstFrameMs_, readyMs_, worstPollMs_);
-        if (window_) {
-            ShellHide();
-            ShellClose();
-        }
-        if (exitCode_ == 0 && applicationStarted_) {
+        if (!options_.silent)
+            log_.Say(
+                L"figures: first frame %.1f ms, application ready %.1f ms after open, "
+                L"worst ShellPoll %.2f ms",
+                firstFrameMs_, readyMs_, worstPollMs_);
+        ShellHide();
+        ShellClose();
+        if (exitCode_ == sample::kInstallerSucceeded && applicationStarted_) {
             const uint32_t acknowledged = ShellAcknowledgeTakeover();
-            Say(L"takeover acknowledged to the parent: %u", acknowledged);
+            log_.Say(L"takeover acknowledged to the parent: %u", acknowledged);
         }
-        return exitCode_;
+        return Report();
     }
 
   private:
     enum class Phase { Idle, Running, Succeeded, Failed, Launching, Done };
+
+    const wchar_t* ModeName() const {
+        return options_.mode == Mode::Uninstall ? L"uninstall"
+               : options_.mode == Mode::Update  ? L"update"
+                                                : L"install";
+    }
+
+    void Finish(int code, std::wstring outcome) {
+        exitCode_ = code;
+        outcome_ = std::move(outcome);
+        finished_ = true;
+    }
+
+    // The last line of the log: the exit code and what it means.
+    int Report() {
+        log_.Say(L"result %d: %ls", exitCode_, outcome_.c_str());
+        return exitCode_;
+    }
+
+    std::wstring SuccessOutcome() const {
+        return options_.mode == Mode::Uninstall ? L"uninstalled from " + options_.target
+                                                : L"installed into " + options_.target;
+    }
+
+    // Silent, the installer ends with its worker.
+    void FinishSilently() {
+        if (phase_ == Phase::Succeeded)
+            Finish(sample::kInstallerSucceeded, SuccessOutcome());
+        else if (phase_ == Phase::Failed)
+            Finish(sample::kInstallerFailed, failure_);
+    }
 
     void ConfigureUpdateSurface() {
         // Another program leaves the surface's size beside a readiness marker; the shell reads both.
@@ -165,11 +206,11 @@ class Installer {
     }
 
     static void WriteAscii(const std::wstring& path, const char* text) {
-        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return;
+        sample::OwnedFile file(
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        if (!file) return;
         DWORD written = 0;
-        ::WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
-        ::CloseHandle(file);
+        ::WriteFile(file.get(), text, static_cast<DWORD>(strlen(text)), &written, nullptr);
     }
 
     void HandleCommand(int32_t command) {
@@ -182,23 +223,29 @@ class Installer {
                 }
                 break;
             case ShellCommandClose:
-                Say(L"the user closed the installer");
-                exitCode_ = phase_ == Phase::Failed ? workerExit_ : 0;
-                finished_ = true;
+                log_.Say(L"the user closed the installer");
+                if (phase_ == Phase::Failed)
+                    Finish(sample::kInstallerFailed, failure_);
+                else if (phase_ == Phase::Idle)
+                    Finish(sample::kInstallerCancelled,
+                           std::wstring(L"closed before the ") + ModeName() + L" began");
+                else
+                    Finish(sample::kInstallerSucceeded, SuccessOutcome());
                 break;
             case ShellCommandOpenUserAgreement:
-                Say(L"would open the user agreement: https://example.invalid/tovrak/agreement");
+                log_.Say(L"would open the user agreement: https://example.invalid/tovrak/agreement");
                 break;
             case ShellCommandOpenPrivacyPolicy:
-                Say(L"would open the privacy policy: https://example.invalid/tovrak/privacy");
+                log_.Say(L"would open the privacy policy: https://example.invalid/tovrak/privacy");
                 break;
             case ShellCommandOpenLogDirectory:
-                Say(L"would open the log directory: %ls", TempDirectory(L"TovrakSampleLogs").c_str());
+                log_.Say(L"would open the log directory: %ls", TempDirectory(L"TovrakSampleLogs").c_str());
                 break;
             case ShellCommandDirectoryChanged: {
                 wchar_t directory[32768];
                 ShellOptions(directory, _countof(directory));
-                Say(L"installation directory changed to %ls", directory);
+                log_.Say(L"installation directory changed to %ls", directory);
+                nextGateCheckAt_ = 0;  // the application may run from the old one and not the new
                 break;
             }
             default:
@@ -206,52 +253,95 @@ class Installer {
         }
     }
 
+    void OpenGate() { ShellGate(1, L"安装 Tovrak 示例", L"一个用 TovrakRenderer 制作的示例安装程序"); }
+
+    // While the application runs from the chosen directory its files cannot be replaced: the idle
+    // install screen keeps the primary button disabled and says why, until the application exits.
+    void GateOnRunningApplication() {
+        if (options_.silent || options_.mode != Mode::Install || phase_ != Phase::Idle) return;
+        const double now = NowMs();
+        if (now < nextGateCheckAt_) return;
+        nextGateCheckAt_ = now + kGateCheckIntervalMs;
+        wchar_t directory[32768];
+        ShellOptions(directory, _countof(directory));
+        const bool running =
+            FindOwnedProcesses(directory, nullptr, ::GetCurrentProcessId(), 0, 0) == OwnedProcessesRunning;
+        if (running == applicationRunning_) return;
+        applicationRunning_ = running;
+        if (running) {
+            ShellGate(0, L"请先关闭 Tovrak 示例", L"它正在安装位置运行，关闭后即可继续安装");
+            log_.Say(L"a program runs from %ls: the installation waits until it exits", directory);
+        } else {
+            OpenGate();
+            log_.Say(L"nothing runs from %ls any more: the installation may begin", directory);
+        }
+    }
+
     // Nothing may run from the installation directory while the worker replaces it.
     bool FreeInstallationDirectory(const std::wstring& directory) {
         const DWORD self = ::GetCurrentProcessId();
         if (FindOwnedProcesses(directory.c_str(), nullptr, self, 0, 0) != OwnedProcessesRunning) return true;
-        Say(L"programs still run from %ls: asking them to close", directory.c_str());
+        log_.Say(L"programs still run from %ls: asking them to close", directory.c_str());
         const bool terminate = options_.mode == Mode::Uninstall;
         const uint32_t closed =
             CloseOwnedProcesses(directory.c_str(), terminate ? 1 : 0, self, 0, 0, 1, 3000);
         if (closed != CloseOwnedProcessesDone && closed != CloseOwnedProcessesNoneRunning)
-            Say(L"CloseOwnedProcesses: %u", closed);
-        return WaitOwnedProcessesExit(directory.c_str(), nullptr, self, 0, 0, 5000) ==
-               OwnedProcessesNoneRunning;
+            log_.Say(L"CloseOwnedProcesses: %u", closed);
+        if (WaitOwnedProcessesExit(directory.c_str(), nullptr, self, 0, 0, 5000) ==
+            OwnedProcessesNoneRunning) {
+            log_.Say(L"the programs have exited");
+            return true;
+        }
+        log_.Say(L"programs running from %ls did not exit: their files cannot be replaced",
+                 directory.c_str());
+        return false;
     }
 
     void StartInstallation() {
         wchar_t directory[32768];
         const int32_t shortcut = ShellOptions(directory, _countof(directory));
         options_.target = directory;
-        Say(L"primary action: directory %ls, desktop shortcut %d", directory, shortcut);
+        const wchar_t* start = options_.silent ? L"silent start" : L"primary action";
+        if (options_.mode == Mode::Uninstall)
+            log_.Say(L"%ls: directory %ls", start, directory);
+        else
+            log_.Say(L"%ls: directory %ls, desktop shortcut %d", start, directory, shortcut);
         if (!FreeInstallationDirectory(options_.target)) {
             ShowFailure(L"prepare", 32, ERROR_SHARING_VIOLATION, L"安装目录中仍有程序在运行");
             return;
         }
-        StartWorker();
+        StartWorker(shortcut != 0);
     }
 
-    void StartWorker() {
-        const std::wstring worker = ExecutableDirectory() + L"\\sample_worker.exe";
-        const std::wstring arguments = options_.mode == Mode::Uninstall
-                                           ? L"uninstall \"" + options_.target + L"\""
-                                           : L"install \"" + options_.payload + L"\" \"" + options_.manifest +
-                                                 L"\" \"" + options_.target + L"\"";
+    // The worker's command line (worker.cpp). The installer itself is the uninstaller that the Apps
+    // & features entry names: run with /uninstall, it finds its worker and manifest beside it.
+    std::wstring WorkerArguments(bool shortcut) const {
+        std::wstring arguments =
+            options_.mode == Mode::Uninstall
+                ? L"uninstall " + Quoted(options_.manifest) + L" " + Quoted(options_.target)
+                : L"install " + Quoted(options_.payload) + L" " + Quoted(options_.manifest) + L" " +
+                      Quoted(options_.target) + L" --uninstaller " + Quoted(sample::ExecutablePath());
+        if (shortcut && options_.mode == Mode::Install) arguments += L" --shortcut";
         // The autopilot slows the copy down so that the running screen can be seen.
-        const std::wstring pace = options_.autopilot ? L" 250" : L"";
-        const uint32_t started = ShellStartWorker(worker.c_str(), (arguments + pace).c_str());
+        const DWORD pace = options_.paceMs ? options_.paceMs : options_.autopilot ? 250 : 0;
+        if (pace) arguments += L" --pause " + std::to_wstring(pace);
+        return arguments;
+    }
+
+    void StartWorker(bool shortcut) {
+        const std::wstring worker = sample::ExecutableDirectory() + L"\\sample_worker.exe";
+        const uint32_t started = ShellStartWorker(worker.c_str(), WorkerArguments(shortcut).c_str());
         if (started != 0) {
+            log_.Say(L"worker did not start: error %u at stage %u", started, ShellWorkerFailureStage());
             ShowFailure(L"start", 1, started, L"无法启动安装进程");
-            Say(L"worker did not start: error %u at stage %u", started, ShellWorkerFailureStage());
             return;
         }
         phase_ = Phase::Running;
         percent_ = 0;
-        Say(L"worker started");
-        const wchar_t* title =
-            options_.mode == Mode::Uninstall ? L"正在卸载 Tovrak 示例" : L"正在安装 Tovrak 示例";
-        ShellState(ShellStateRunning, 0, title, L"请稍候", L"", L"");
+        lastFailure_.clear();
+        failureStage_.clear();
+        log_.Say(L"worker started");
+        ShellState(ShellStateRunning, 0, StateTitle(), L"请稍候", L"", L"");
     }
 
     void DrainEvents() {
@@ -259,26 +349,28 @@ class Installer {
         for (int32_t type; (type = ShellReadEvent(label, text, 1024)) != 0;) {
             switch (type) {
                 case sample::kEventProgress:
+                    log_.Note(L"progress %ls", text);
                     ShowProgress(_wtoi(text));
                     break;
                 case sample::kEventStage:
-                    Say(L"stage %ls: %ls", label, text);
+                    log_.Say(L"stage %ls: %ls", label, text);
                     if (options_.mode != Mode::Update)
                         ShellState(ShellStateRunning, percent_, StateTitle(), text, L"", L"");
                     break;
                 case sample::kEventFileCopied:
+                    log_.Note(L"copied %ls", text);
                     ++filesSeen_;
                     break;
                 case sample::kEventFailure:
                     lastFailure_ = text;
                     failureStage_ = label;
-                    Say(L"failure at %ls: %ls", label, text);
+                    log_.Say(L"failure at %ls: %ls", label, text);
                     break;
                 case sample::kEventFinished:
-                    Say(L"worker finished: %ls files", text);
+                    log_.Say(L"worker finished: %ls files", text);
                     break;
                 default:
-                    Say(L"event %d %ls %ls", type, label, text);
+                    log_.Say(L"event %d %ls %ls", type, label, text);
             }
         }
     }
@@ -291,10 +383,9 @@ class Installer {
         if (phase_ != Phase::Running) return;
         const int32_t exit = ShellWorkerExit();
         if (exit == -1) return;
-        workerExit_ = exit;
-        Say(L"worker exited with %d after %d file events", exit, filesSeen_);
+        log_.Say(L"worker exited with %d after %d file events", exit, filesSeen_);
         if (exit != 0) {
-            std::wstring code = L"0", system = L"0", message = L"安装进程异常退出";
+            std::wstring code = std::to_wstring(exit), system = L"0", message = L"安装进程异常退出";
             if (!lastFailure_.empty()) {
                 const size_t first = lastFailure_.find(L'|'), second = lastFailure_.find(L'|', first + 1);
                 code = lastFailure_.substr(0, first);
@@ -302,7 +393,7 @@ class Installer {
                 message = lastFailure_.substr(second + 1);
             }
             ShowFailure(failureStage_.empty() ? L"worker" : failureStage_.c_str(), exit,
-                        _wtoi(system.c_str()), message.c_str());
+                        static_cast<DWORD>(_wtoi64(system.c_str())), message.c_str());
             return;
         }
         phase_ = Phase::Succeeded;
@@ -336,37 +427,41 @@ class Installer {
 
     void ShowFailure(const wchar_t* stage, int code, DWORD systemError, const wchar_t* message) {
         phase_ = Phase::Failed;
-        if (exitCode_ == 0) exitCode_ = code;
         wchar_t systemText[512] = L"";
         if (systemError)
             ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, systemError,
                              0, systemText, _countof(systemText), nullptr);
         for (wchar_t* c = systemText; *c; ++c)
             if (*c == L'\r' || *c == L'\n') *c = L' ';
-        std::wstring diagnostics =
-            std::wstring(L"失败阶段：") + StageName(stage) + L"\n错误码：" + std::to_wstring(code);
+        const std::wstring stageName = StageName(stage);
+        std::wstring diagnostics = L"失败阶段：" + stageName + L"\n错误码：" + std::to_wstring(code);
         if (systemError)
             diagnostics += L"\n系统错误：Windows " + std::to_wstring(systemError) + L" " + systemText;
         diagnostics += std::wstring(L"\n说明：") + message;
-        ShellState(ShellStateFailed, percent_, L"安装失败", message, L"重试", diagnostics.c_str());
-        Say(L"failure screen: %ls", message);
+        const wchar_t* title = options_.mode == Mode::Uninstall ? L"卸载失败" : L"安装失败";
+        ShellState(ShellStateFailed, percent_, title, message, L"重试", diagnostics.c_str());
+        failure_ = std::wstring(L"failed at stage ") + stage + L" (" + stageName + L"), code " +
+                   std::to_wstring(code) +
+                   (systemError ? L", Windows error " + std::to_wstring(systemError) : L"") + L": " + message;
+        log_.Say(L"failure screen: %ls", message);
     }
 
     static std::wstring StageName(const std::wstring& key) {
         static const struct {
             const wchar_t* key;
             const wchar_t* name;
-        } kNames[] = {{L"prepare", L"准备安装目录"}, {L"start", L"启动安装进程"},
-                      {L"verify", L"校验安装包"},    {L"validate", L"检查安装包结构"},
-                      {L"copy", L"复制文件"},        {L"remove", L"删除文件"},
-                      {L"launch", L"启动应用程序"}};
+        } kNames[] = {{L"prepare", L"准备安装目录"},    {L"start", L"启动安装进程"},
+                      {L"verify", L"校验安装包"},       {L"validate", L"检查安装包结构"},
+                      {L"copy", L"复制文件"},           {L"shortcut", L"桌面快捷方式"},
+                      {L"register", L"登记卸载信息"},   {L"remove", L"删除文件"},
+                      {L"unregister", L"移除卸载信息"}, {L"launch", L"启动应用程序"}};
         for (const auto& entry : kNames)
             if (key == entry.key) return entry.name;
         return key;
     }
 
     void LaunchApplication() {
-        const std::wstring application = options_.target + L"\\sample_app.exe";
+        const std::wstring application = options_.target + L"\\" + sample::kApplicationFile;
         const std::wstring ready = NewPipeId(), surface = NewPipeId(), status = NewPipeId();
         uint32_t listened = ShellListenReady(ready.c_str(), application.c_str());
         if (!listened) listened = ShellListenSurfaceReady(surface.c_str(), application.c_str());
@@ -386,12 +481,11 @@ class Installer {
             ShowFailure(L"launch", 3, ::GetLastError(), L"无法启动应用程序");
             return;
         }
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
+        const sample::OwnedHandle thread(process.hThread), started(process.hProcess);
         applicationStarted_ = true;
         launchStartedAt_ = NowMs();
         phase_ = Phase::Launching;
-        Say(L"application started: %ls", application.c_str());
+        log_.Say(L"application started: %ls", application.c_str());
     }
 
     void CheckApplication() {
@@ -401,22 +495,21 @@ class Installer {
         if (ready == 1) {
             readySeen_ = true;
             readyMs_ = NowMs() - openedAt_;
-            Say(L"application ready");
+            log_.Say(L"application ready");
         }
         if (surface == 1) {
             surfaceSeen_ = true;
-            Say(L"application window is up");
+            log_.Say(L"application window is up");
         }
         if (status > 0) {
-            Say(L"launch status %d after %d ms", status, ShellLaunchElapsed(0));
+            log_.Say(L"launch status %d after %d ms", status, ShellLaunchElapsed(0));
             if (status == sample::kLaunchRunning) statusRunning_ = true;
             if (status == sample::kLaunchFailed) ShowFailure(L"launch", 3, 0, L"应用程序启动失败");
         }
         if (readySeen_ && surfaceSeen_ && statusRunning_) {
-            Say(L"the application took over");
+            log_.Say(L"the application took over");
             phase_ = Phase::Done;
-            exitCode_ = 0;
-            finished_ = true;
+            Finish(sample::kInstallerSucceeded, SuccessOutcome() + L"; the application took over");
         } else if (NowMs() - launchStartedAt_ > 20000) {
             ShowFailure(L"launch", 1460, ERROR_TIMEOUT, L"应用程序未在规定时间内就绪");
         }
@@ -427,9 +520,7 @@ class Installer {
         const double now = NowMs();
         if (now < nextStepAt_) return;
         auto after = [&](double ms) { nextStepAt_ = now + ms; };
-        const wchar_t* prefix = options_.mode == Mode::Uninstall ? L"uninstall"
-                                : options_.mode == Mode::Update  ? L"update"
-                                                                 : L"install";
+        const wchar_t* prefix = ModeName();
 
         if (options_.mode == Mode::Update) {
             // The pictures at 0 and 50 percent are taken as the progress passes them (ShowProgress).
@@ -467,9 +558,8 @@ class Installer {
                 } else if (phase_ == Phase::Succeeded || phase_ == Phase::Failed) {
                     ++step_;
                 } else if (phase_ == Phase::Idle && now - openedAt_ > 15000) {
-                    Say(L"the primary button did not respond to the click");
-                    exitCode_ = 1;
-                    finished_ = true;
+                    log_.Say(L"the primary button did not respond to the click");
+                    Finish(sample::kInstallerFailed, L"the primary button did not respond to the autopilot");
                 }
                 break;
             case 4:
@@ -486,7 +576,7 @@ class Installer {
                     ClickControl(::GetDlgItem(window_, 0x65));  // "立即体验" starts the application
                     ++step_;
                 } else {
-                    finished_ = true;
+                    Finish(sample::kInstallerSucceeded, SuccessOutcome());
                 }
                 break;
             default:
@@ -505,8 +595,7 @@ class Installer {
             ++failureStep_;
         } else {
             Screenshot(std::wstring(prefix) + L"-failed-diagnostics");
-            exitCode_ = workerExit_ ? workerExit_ : exitCode_;
-            finished_ = true;
+            Finish(sample::kInstallerFailed, failure_);
         }
     }
 
@@ -515,23 +604,27 @@ class Installer {
         ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         const std::wstring path = options_.screenshots + L"\\" + name + L".png";
         if (sample::SaveWindowPng(window_, path))
-            Say(L"screenshot %ls", path.c_str());
+            log_.Say(L"screenshot %ls", path.c_str());
         else
-            Say(L"could not save %ls", path.c_str());
+            log_.Say(L"could not save %ls", path.c_str());
     }
 
-    Options options_;
+    sample::HostOptions options_;
+    sample::InstallLog& log_;
     HWND window_ = nullptr;
     Phase phase_ = Phase::Idle;
     bool finished_ = false;
-    int exitCode_ = 0;
-    int workerExit_ = 0;
+    int exitCode_ = sample::kInstallerSucceeded;
+    std::wstring outcome_;  // what the exit code means, for the log's last line
+    std::wstring failure_;  // the last failure: stage, code and message
     int percent_ = 0;
     int filesSeen_ = 0;
     int step_ = 0;
     int updateShots_ = 0;  // pictures of the update surface taken so far, at 0 and at 50 percent
     int failureStep_ = 0;
     double nextStepAt_ = 0;
+    double nextGateCheckAt_ = 0;
+    bool applicationRunning_ = false;  // as the gate last showed it
     std::wstring lastFailure_;
     std::wstring failureStage_;
     bool applicationStarted_ = false;
@@ -539,41 +632,6 @@ class Installer {
     double openedAt_ = 0, launchStartedAt_ = 0;
     double firstFrameMs_ = 0, readyMs_ = 0, worstPollMs_ = 0;
 };
-
-Options ParseOptions(int argc, wchar_t** argv) {
-    Options options;
-    const std::wstring here = ExecutableDirectory();
-    options.assets = here + L"\\assets";
-    options.payload = here + L"\\sample\\payload";
-    options.manifest = here + L"\\sample\\payload.manifest";
-    options.target = TempDirectory(L"TovrakSample");
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring name = argv[i];
-        const wchar_t* value = i + 1 < argc ? argv[i + 1] : L"";
-        if (name == L"--auto") {
-            options.autopilot = true;
-            continue;
-        }
-        ++i;
-        if (name == L"--mode")
-            options.mode = std::wstring(value) == L"uninstall" ? Mode::Uninstall
-                           : std::wstring(value) == L"update"  ? Mode::Update
-                                                               : Mode::Install;
-        else if (name == L"--screenshots")
-            options.screenshots = value;
-        else if (name == L"--assets")
-            options.assets = value;
-        else if (name == L"--payload")
-            options.payload = value;
-        else if (name == L"--manifest")
-            options.manifest = value;
-        else if (name == L"--target")
-            options.target = value;
-        else if (name == L"--font")
-            options.font = value;
-    }
-    return options;
-}
 
 // The installer's window follows the monitor's DPI itself.
 void BecomeDpiAware() {
@@ -585,13 +643,54 @@ void BecomeDpiAware() {
         ::SetProcessDPIAware();
 }
 
+// One installation of the product at a time, installer and uninstaller alike: two would write the
+// same files, shortcut and entry. The mutex lives as long as the process; a second instance finds it.
+bool AnotherInstallationRuns(sample::OwnedHandle& mutex) {
+    mutex.reset(::CreateMutexW(nullptr, FALSE, sample::kInstallationMutex));
+    // Access denied: the mutex exists and was created with rights this process does not have.
+    return mutex ? ::GetLastError() == ERROR_ALREADY_EXISTS : ::GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+// The COM apartment of the host thread (the folder browser, the pipe identifiers), for the life of
+// the installer.
+class ComApartment {
+  public:
+    ComApartment() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (initialised_) ::CoUninitialize();
+    }
+
+  private:
+    bool initialised_;
+};
+
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
+int wmain(int, wchar_t**) {
+    // /D= takes the rest of the line, spaces included, so the options come from the line itself.
+    const sample::HostOptions options = sample::ParseHostOptions(::GetCommandLineW());
+    sample::OwnedHandle mutex;
+    const bool anotherRuns = AnotherInstallationRuns(mutex);
+    sample::InstallLog log;
+    // Opened after the mutex: the installation that runs may hold the same log file open.
+    const bool logged = log.Open(options.logFile);
+    if (anotherRuns) {
+        log.Say(L"another installation of %ls is running", sample::kProductName);
+        if (!options.silent)
+            ::MessageBoxW(nullptr, L"另一个 Tovrak 示例安装程序正在运行。请等它结束后再试。",
+                          sample::kProductName, MB_OK | MB_ICONINFORMATION);
+        log.Say(L"result %d: another installation runs", sample::kInstallerAlreadyRunning);
+        return sample::kInstallerAlreadyRunning;
+    }
+    if (!logged) {
+        log.Say(L"cannot create the log %ls (Windows error %lu)", options.logFile.c_str(), ::GetLastError());
+        log.Say(L"result %d: no log", sample::kInstallerFailed);
+        return sample::kInstallerFailed;
+    }
     BecomeDpiAware();
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    Installer installer(ParseOptions(argc, argv));
-    const int code = installer.Run();
-    ::CoUninitialize();
-    return code;
+    const ComApartment apartment;
+    Installer installer(options, log);
+    return installer.Run();
 }

@@ -6,6 +6,25 @@
 
 namespace sample {
 
+// The product as Windows shows it: the Apps & features entry, the desktop shortcut, the one
+// installation at a time.
+constexpr wchar_t kProductName[] = L"Tovrak 示例";
+constexpr wchar_t kProductVersion[] = L"1.0.0";
+constexpr wchar_t kPublisher[] = L"Tovrak";
+constexpr wchar_t kApplicationFile[] = L"sample_app.exe";
+constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TovrakSample";
+// Local\: the installation is the user's own, and a second one of the same user in this session
+// would write the same directory, shortcut and entry.
+constexpr wchar_t kInstallationMutex[] = L"Local\\TovrakSample.Installation";
+
+// The installer's exit codes: those of Windows Installer, which deployment tools read.
+enum InstallerExit : int {
+    kInstallerSucceeded = 0,
+    kInstallerCancelled = 1602,       // ERROR_INSTALL_USEREXIT: closed by the user before the end
+    kInstallerFailed = 1603,          // ERROR_INSTALL_FAILURE
+    kInstallerAlreadyRunning = 1618,  // ERROR_INSTALL_ALREADY_RUNNING
+};
+
 // Worker events (type 1, progress, is the library's own).
 enum EventType : std::uint32_t {
     kEventProgress = 1,    // text: percentage
@@ -22,6 +41,8 @@ enum WorkerExit : int {
     kWorkerPayloadRejected = 100,  // + the verification result (1 to 4)
     kWorkerTreeNotPlain = 120,
     kWorkerCopyFailed = 130,
+    kWorkerShortcutFailed = 131,
+    kWorkerRegistrationFailed = 132,
     kWorkerRemoveFailed = 140,
 };
 
