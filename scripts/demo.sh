@@ -43,10 +43,10 @@ run_installer() {  # <label> <screenshot dir> <args...>
   # The host prints its steps on standard error. Its standard output is a pipe, as from the program
   # that started the installer, and carries only the takeover acknowledgement "AID1". Its exit code
   # (1603 for a failure) is wider than the 8 bits Wine gives a Linux shell: exit_code.exe writes it
-  # whole into a file.
+  # whole into a file. The shell speaks its own Chinese unless a run asks for another language.
   rm -f "$shots/exit"
   wine "$build/bin/exit_code.exe" "$(winepath -w "$shots/exit")" "$(winepath -w "$build/bin/sample_installer.exe")" \
-    --auto --font "WenQuanYi Micro Hei" --screenshots "$(winepath -w "$shots")" "$@" | cat >"$shots/stdout.bin"
+    --auto --font "WenQuanYi Micro Hei" --lang zh-CN --screenshots "$(winepath -w "$shots")" "$@" | cat >"$shots/stdout.bin"
   local status
   status=$(cat "$shots/exit" 2>/dev/null || echo "none")
   if [ -s "$shots/stdout.bin" ]; then echo "   takeover acknowledgement: $(cat "$shots/stdout.bin")"; fi
@@ -81,6 +81,13 @@ for dpi in 96 144; do
   run_installer "install at $dpi DPI" "$shots" --mode install --target 'C:\TovrakSample' || status=$?
   run_installer "uninstall at $dpi DPI" "$shots" --mode uninstall --target 'C:\TovrakSample' || true
   run_installer "update at $dpi DPI" "$shots" --mode update --target 'C:\TovrakSample' || true
+  # The shell in other languages: English, built in, at 96 DPI; German, from the sample's
+  # translations file, at 144 DPI.
+  if [ "$dpi" = 96 ]; then
+    run_installer "install in English at $dpi DPI" "$shots/en" --lang en --mode install --target 'C:\TovrakSampleEn' || status=$?
+  else
+    run_installer "install in German at $dpi DPI" "$shots/de" --lang de-DE --mode install --target 'C:\TovrakSampleDe' || status=$?
+  fi
   corrupt_run "$shots" || echo "   (the corrupted payload was refused, as it should be)"
   stop_wine_session
 done

@@ -44,12 +44,17 @@ constexpr FittedChild kFittedChildren[] = {
     {&ShellContext::optionsButton, &TextFit::panelToggle},
 };
 
+// Each measured text gets this much more than its extent: each coordinate of a place is scaled by
+// itself, so a place may come out a pixel narrower than its width in units says.
+constexpr int kMeasureSlack = 2;
+
 // A text's width in units, rounded up, in the font selected into `dc`.
 int WordsWidth(HDC dc, std::wstring_view text, UINT dpi) noexcept {
     if (text.empty()) return 0;
     SIZE extent{};
     if (!::GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &extent)) return 0;
-    return (extent.cx * static_cast<int>(kBaseDpi) + static_cast<int>(dpi) - 1) / static_cast<int>(dpi);
+    return (extent.cx * static_cast<int>(kBaseDpi) + static_cast<int>(dpi) - 1) / static_cast<int>(dpi) +
+           kMeasureSlack;
 }
 
 // Measures the texts at the shell's DPI, once per DPI.
@@ -77,7 +82,8 @@ void MeasureTexts(ShellContext& shell) noexcept {
         const int widestToggle =
             *std::max_element(std::begin(fit.panelToggleWidths), std::end(fit.panelToggleWidths));
         const int rowEnd = toggle.x + toggle.width - widestToggle - kRowClearance;
-        const int gaps = kAgreementGap * (joiner > 0 ? 2 : 1);
+        // Between the box's words and the first link, around the joiner, and between the links.
+        const int gaps = kAgreementGap * ((prefix > 0 ? 1 : 0) + (joiner > 0 ? 2 : 1));
         const int room = std::max(0, rowEnd - box.x - kBoxWordsLeft - gaps);
         const int words = prefix + userAgreement + joiner + privacyPolicy;
         if (words > room) {
@@ -87,7 +93,9 @@ void MeasureTexts(ShellContext& shell) noexcept {
             joiner = share(joiner);
             privacyPolicy = share(privacyPolicy);
         }
-        fit.agreementBox = UnitRect{box.x, box.y, kBoxWordsLeft + prefix, box.height};
+        // The gap after the box's words is the box's, so that a click there still ticks it.
+        fit.agreementBox =
+            UnitRect{box.x, box.y, kBoxWordsLeft + prefix + (prefix > 0 ? kAgreementGap : 0), box.height};
         const int linkTop = box.y + kLinkTopOffset;
         fit.userAgreementWords = userAgreement;
         fit.userAgreementLink =

@@ -21,6 +21,12 @@ fi
 for needed in "$build/bin/TovrakRenderer.dll" "$payload" "$build/bin/sample/payload.manifest"; do
   [ -e "$needed" ] || { echo "build_installer.sh: $needed is missing" >&2; exit 1; }
 done
+# The shell's translations ship only when the library would take them: texts_check names the line it
+# would refuse (it runs under Wine, as every program of the build).
+translations=$root/tools/sample_installer/translations.txt
+checker=$build/bin/texts_check.exe
+[ -f "$checker" ] || cmake --build "$build" --target texts_check >/dev/null
+wine "$checker" "$(winepath -w "$translations")" || { echo "build_installer.sh: $translations is refused" >&2; exit 1; }
 mkdir -p "$(dirname "$output")"
 makensis -V2 -INPUTCHARSET UTF8 \
   -DTARGET="$target" \
@@ -29,5 +35,6 @@ makensis -V2 -INPUTCHARSET UTF8 \
   -DASSETS="$root/assets" \
   -DPAYLOAD="$payload" \
   -DMANIFEST="$build/bin/sample/payload.manifest" \
+  -DTRANSLATIONS="$translations" \
   -DOUTFILE="$(cd "$(dirname "$output")" && pwd)/$(basename "$output")" \
   "$root/tools/nsis_installer/tovrak_sample.nsi"

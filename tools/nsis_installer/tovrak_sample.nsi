@@ -25,6 +25,7 @@
 ;   DLL       TovrakRenderer.dll          ASSETS    the shell's pictures
 ;   PAYLOAD   the files to install        MANIFEST  their manifest, written by manifest_writer
 ;   OUTFILE   the installer to write
+;   TRANSLATIONS  the shell's translations file, checked by texts_check before the build
 
 Target ${TARGET}
 Name "Tovrak 示例"
@@ -56,6 +57,61 @@ InstallDir "$LOCALAPPDATA\TovrakSample"
 ; Local\: the installation is the user's own; a second one of the same user in this session would
 ; write the same directory, shortcut and entry.
 !define MUTEX "Local\TovrakSampleNsis.Installation"
+
+; The languages the installer speaks. NSIS sets $LANGUAGE to the user's UI language when it is one
+; of them, else to the first; the shell gets its tag (ShellConfigureTexts), and its fixed texts in
+; that language, built in or from the translations file. The host's own texts are these.
+LoadLanguageFile "${NSISDIR}\Contrib\Language files\English.nlf"
+LoadLanguageFile "${NSISDIR}\Contrib\Language files\German.nlf"
+LoadLanguageFile "${NSISDIR}\Contrib\Language files\SimpChinese.nlf"
+LangString InstallHeadline ${LANG_ENGLISH} "Install the Tovrak sample"
+LangString InstallHeadline ${LANG_GERMAN} "Das Tovrak-Beispiel installieren"
+LangString InstallHeadline ${LANG_SIMPCHINESE} "安装 Tovrak 示例"
+LangString InstallDetail ${LANG_ENGLISH} "A sample installer made with TovrakRenderer and NSIS"
+LangString InstallDetail ${LANG_GERMAN} "Ein Beispiel-Installationsprogramm, gebaut mit TovrakRenderer und NSIS"
+LangString InstallDetail ${LANG_SIMPCHINESE} "一个用 TovrakRenderer 和 NSIS 制作的示例安装程序"
+LangString UninstallHeadline ${LANG_ENGLISH} "Uninstall the Tovrak sample"
+LangString UninstallHeadline ${LANG_GERMAN} "Das Tovrak-Beispiel deinstallieren"
+LangString UninstallHeadline ${LANG_SIMPCHINESE} "卸载 Tovrak 示例"
+LangString UninstallDetail ${LANG_ENGLISH} "The Tovrak sample will be removed from this computer"
+LangString UninstallDetail ${LANG_GERMAN} "Das Tovrak-Beispiel wird von diesem Computer entfernt"
+LangString UninstallDetail ${LANG_SIMPCHINESE} "将从这台电脑移除 Tovrak 示例"
+LangString UninstallCaption ${LANG_ENGLISH} "Uninstall"
+LangString UninstallCaption ${LANG_GERMAN} "Deinstallieren"
+LangString UninstallCaption ${LANG_SIMPCHINESE} "卸载"
+LangString CloseFirstHeadline ${LANG_ENGLISH} "Please close the Tovrak sample first"
+LangString CloseFirstHeadline ${LANG_GERMAN} "Bitte schließen Sie zuerst das Tovrak-Beispiel"
+LangString CloseFirstHeadline ${LANG_SIMPCHINESE} "请先关闭 Tovrak 示例"
+LangString CloseFirstDetail ${LANG_ENGLISH} "It runs from the install location; the installation continues once it is closed"
+LangString CloseFirstDetail ${LANG_GERMAN} "Es läuft aus dem Installationsort; die Installation geht weiter, sobald es beendet ist"
+LangString CloseFirstDetail ${LANG_SIMPCHINESE} "它正在安装位置运行，关闭后即可继续安装"
+LangString Installing ${LANG_ENGLISH} "Installing the Tovrak sample"
+LangString Installing ${LANG_GERMAN} "Das Tovrak-Beispiel wird installiert"
+LangString Installing ${LANG_SIMPCHINESE} "正在安装 Tovrak 示例"
+LangString Uninstalling ${LANG_ENGLISH} "Uninstalling the Tovrak sample"
+LangString Uninstalling ${LANG_GERMAN} "Das Tovrak-Beispiel wird deinstalliert"
+LangString Uninstalling ${LANG_SIMPCHINESE} "正在卸载 Tovrak 示例"
+LangString PleaseWait ${LANG_ENGLISH} "Please wait"
+LangString PleaseWait ${LANG_GERMAN} "Bitte warten"
+LangString PleaseWait ${LANG_SIMPCHINESE} "请稍候"
+LangString InstalledHeadline ${LANG_ENGLISH} "Installation complete"
+LangString InstalledHeadline ${LANG_GERMAN} "Installation abgeschlossen"
+LangString InstalledHeadline ${LANG_SIMPCHINESE} "安装完成"
+LangString InstalledDetail ${LANG_ENGLISH} "The Tovrak sample is installed"
+LangString InstalledDetail ${LANG_GERMAN} "Das Tovrak-Beispiel ist installiert"
+LangString InstalledDetail ${LANG_SIMPCHINESE} "Tovrak 示例已安装"
+LangString InstalledCaption ${LANG_ENGLISH} "Try it now"
+LangString InstalledCaption ${LANG_GERMAN} "Jetzt ausprobieren"
+LangString InstalledCaption ${LANG_SIMPCHINESE} "立即体验"
+LangString UninstalledHeadline ${LANG_ENGLISH} "Uninstallation complete"
+LangString UninstalledHeadline ${LANG_GERMAN} "Deinstallation abgeschlossen"
+LangString UninstalledHeadline ${LANG_SIMPCHINESE} "卸载完成"
+LangString UninstalledDetail ${LANG_ENGLISH} "The Tovrak sample was removed from this computer"
+LangString UninstalledDetail ${LANG_GERMAN} "Das Tovrak-Beispiel wurde von diesem Computer entfernt"
+LangString UninstalledDetail ${LANG_SIMPCHINESE} "Tovrak 示例已从这台电脑移除"
+LangString UninstalledCaption ${LANG_ENGLISH} "Done"
+LangString UninstalledCaption ${LANG_GERMAN} "Fertig"
+LangString UninstalledCaption ${LANG_SIMPCHINESE} "完成"
 
 ; The installer's exit codes: those of Windows Installer, which deployment tools read.
 !define INSTALLER_SUCCEEDED 0
@@ -306,6 +362,23 @@ SectionEnd
 
 ; ---- The host ----
 
+; The shell speaks the installer's language: the tag of $LANGUAGE (NSIS's choice by the user's UI
+; language), its fixed texts built in or from the translations file. A file the library refuses
+; leaves the shell's own texts in force.
+Function ConfigureLanguage
+  SetOutPath "$PLUGINSDIR"
+  File "/oname=translations.txt" "${TRANSLATIONS}"
+  System::Call 'kernel32::LCIDToLocaleName(i $LANGUAGE, w .r1, i ${NSIS_MAX_STRLEN}, i 0) i .r2'
+  ${If} $2 = 0
+    StrCpy $1 ""
+  ${EndIf}
+  !insertmacro ShellConfigureTexts $1 "$PLUGINSDIR\translations.txt" $0
+  ${If} $0 <> 0
+    ${Say} "the translations were refused ($0): the shell keeps its own texts"
+  ${EndIf}
+  ${Say} "language $LANGUAGE ($1)"
+FunctionEnd
+
 Function Host
   ${If} $Uninstalling = 1
     StrCpy $1 uninstall
@@ -318,6 +391,7 @@ Function Host
   ${Say} "${PRODUCT} ${VERSION}: $1, directory $Target"
   SetOutPath "$PLUGINSDIR\assets"
   File /r "${ASSETS}/*"
+  Call ConfigureLanguage
   StrCpy $Phase idle
   StrCpy $Finished 0
   StrCpy $Percent 0
@@ -337,7 +411,7 @@ Function Host
     Return
   ${EndIf}
   ${If} $Uninstalling = 1
-    !insertmacro ShellState ${TOVRAK_STATE_IDLE} 0 "卸载 Tovrak 示例" "将从这台电脑移除 Tovrak 示例" "卸载" ""
+    !insertmacro ShellState ${TOVRAK_STATE_IDLE} 0 "$(UninstallHeadline)" "$(UninstallDetail)" "$(UninstallCaption)" ""
   ${Else}
     Call OpenGate
   ${EndIf}
@@ -443,7 +517,7 @@ Function HandleCommand
 FunctionEnd
 
 Function OpenGate
-  !insertmacro ShellGate 1 "安装 Tovrak 示例" "一个用 TovrakRenderer 和 NSIS 制作的示例安装程序"
+  !insertmacro ShellGate 1 "$(InstallHeadline)" "$(InstallDetail)"
 FunctionEnd
 
 ; While the application runs from the chosen directory its files cannot be replaced: the idle
@@ -475,7 +549,7 @@ Function GateOnRunningApplication
   ${EndIf}
   StrCpy $ApplicationRunning $3
   ${If} $3 = 1
-    !insertmacro ShellGate 0 "请先关闭 Tovrak 示例" "它正在安装位置运行，关闭后即可继续安装"
+    !insertmacro ShellGate 0 "$(CloseFirstHeadline)" "$(CloseFirstDetail)"
     ${Say} "a program runs from $1: the installation waits until it exits"
   ${Else}
     Call OpenGate
@@ -530,10 +604,10 @@ Function StartInstallation
   StrCpy $FailureText ""
   ${If} $Uninstalling = 1
     StrCpy $1 "/worker=uninstall"
-    StrCpy $2 "正在卸载 Tovrak 示例"
+    StrCpy $2 "$(Uninstalling)"
   ${Else}
     StrCpy $1 "/worker=install /shortcut=$Shortcut"
-    StrCpy $2 "正在安装 Tovrak 示例"
+    StrCpy $2 "$(Installing)"
   ${EndIf}
   ; The worker is this very program.
   !insertmacro ShellStartWorker $EXEPATH '$1 /target="$Target" /pace=$Pace' $0
@@ -550,7 +624,7 @@ Function StartInstallation
   ${Say} "worker started"
   StrCpy $Phase running
   StrCpy $Percent 0
-  !insertmacro ShellState ${TOVRAK_STATE_RUNNING} 0 $2 "请稍候" "" ""
+  !insertmacro ShellState ${TOVRAK_STATE_RUNNING} 0 $2 "$(PleaseWait)" "" ""
 FunctionEnd
 
 Function DrainEvents
@@ -567,9 +641,9 @@ Function DrainEvents
     ${ElseIf} $0 = ${EVENT_STAGE}
       ${Say} "stage $1: $2"
       ${If} $Uninstalling = 1
-        !insertmacro ShellState ${TOVRAK_STATE_RUNNING} $Percent "正在卸载 Tovrak 示例" $2 "" ""
+        !insertmacro ShellState ${TOVRAK_STATE_RUNNING} $Percent "$(Uninstalling)" $2 "" ""
       ${Else}
-        !insertmacro ShellState ${TOVRAK_STATE_RUNNING} $Percent "正在安装 Tovrak 示例" $2 "" ""
+        !insertmacro ShellState ${TOVRAK_STATE_RUNNING} $Percent "$(Installing)" $2 "" ""
       ${EndIf}
     ${ElseIf} $0 = ${EVENT_FAILURE}
       StrCpy $FailureStage $1
@@ -611,9 +685,9 @@ Function CheckWorker
   ${EndIf}
   StrCpy $Phase succeeded
   ${If} $Uninstalling = 1
-    !insertmacro ShellState 3 100 "卸载完成" "Tovrak 示例已从这台电脑移除" "完成" ""
+    !insertmacro ShellState 3 100 "$(UninstalledHeadline)" "$(UninstalledDetail)" "$(UninstalledCaption)" ""
   ${Else}
-    !insertmacro ShellState 3 100 "安装完成" "Tovrak 示例已安装" "立即体验" ""
+    !insertmacro ShellState 3 100 "$(InstalledHeadline)" "$(InstalledDetail)" "$(InstalledCaption)" ""
   ${EndIf}
 FunctionEnd
 

@@ -18,6 +18,7 @@
 #include <tovrak/renderer.h>
 
 #include "host_options.h"
+#include "host_texts.h"
 #include "install_log.h"
 #include "owned.h"
 #include "protocol.h"
@@ -88,13 +89,14 @@ void ClickControl(HWND control) {
 class Installer {
   public:
     Installer(sample::HostOptions options, sample::InstallLog& log)
-        : options_(std::move(options)), log_(log) {}
+        : options_(std::move(options)), texts_(sample::HostTextsFor(options_.language)), log_(log) {}
 
     int Run() {
         log_.Say(L"%ls %ls: %ls%ls, directory %ls", sample::kProductName, sample::kProductVersion, ModeName(),
                  options_.silent ? L" (silent)" : L"", options_.target.c_str());
         const double openStart = NowMs();
         if (options_.mode == Mode::Update) ConfigureUpdateSurface();
+        ConfigureLanguage();
         const uint32_t mode = options_.mode == Mode::Uninstall ? ShellModeUninstall
                               : options_.mode == Mode::Update  ? ShellModeUpdate
                                                                : ShellModeInstall;
@@ -114,7 +116,8 @@ class Installer {
         if (options_.mode == Mode::Install)
             OpenGate();
         else if (options_.mode == Mode::Uninstall)
-            ShellState(ShellStateIdle, 0, L"卸载 Tovrak 示例", L"将从这台电脑移除 Tovrak 示例", L"卸载", L"");
+            ShellState(ShellStateIdle, 0, texts_.uninstallHeadline, texts_.uninstallDetail,
+                       texts_.uninstallCaption, L"");
         if (options_.silent) {
             openedAt_ = NowMs();
             log_.Say(L"silent: the window stays hidden");
@@ -253,7 +256,21 @@ class Installer {
         }
     }
 
-    void OpenGate() { ShellGate(1, L"安装 Tovrak 示例", L"一个用 TovrakRenderer 制作的示例安装程序"); }
+    void OpenGate() { ShellGate(1, texts_.installHeadline, texts_.installDetail); }
+
+    // The shell speaks the language asked for, or the user's own: the built-in Chinese and English
+    // texts, the others from the translations file beside the installer. A file the library refuses
+    // leaves the shell's own texts in force.
+    void ConfigureLanguage() {
+        const wchar_t* language = options_.language.empty() ? nullptr : options_.language.c_str();
+        const bool haveFile = ::GetFileAttributesW(options_.translations.c_str()) != INVALID_FILE_ATTRIBUTES;
+        const uint32_t configured =
+            ShellConfigureTexts(language, haveFile ? options_.translations.c_str() : nullptr);
+        if (configured != 0)
+            log_.Say(L"the translations in %ls were refused (%u): run texts_check on them",
+                     options_.translations.c_str(), configured);
+        log_.Say(L"language %ls", options_.language.empty() ? L"of the user" : options_.language.c_str());
+    }
 
     // While the application runs from the chosen directory its files cannot be replaced: the idle
     // install screen keeps the primary button disabled and says why, until the application exits.
@@ -269,7 +286,7 @@ class Installer {
         if (running == applicationRunning_) return;
         applicationRunning_ = running;
         if (running) {
-            ShellGate(0, L"请先关闭 Tovrak 示例", L"它正在安装位置运行，关闭后即可继续安装");
+            ShellGate(0, texts_.closeFirstHeadline, texts_.closeFirstDetail);
             log_.Say(L"a program runs from %ls: the installation waits until it exits", directory);
         } else {
             OpenGate();
@@ -341,7 +358,7 @@ class Installer {
         lastFailure_.clear();
         failureStage_.clear();
         log_.Say(L"worker started");
-        ShellState(ShellStateRunning, 0, StateTitle(), L"请稍候", L"", L"");
+        ShellState(ShellStateRunning, 0, StateTitle(), texts_.pleaseWait, L"", L"");
     }
 
     void DrainEvents() {
@@ -376,7 +393,7 @@ class Installer {
     }
 
     const wchar_t* StateTitle() const {
-        return options_.mode == Mode::Uninstall ? L"正在卸载 Tovrak 示例" : L"正在安装 Tovrak 示例";
+        return options_.mode == Mode::Uninstall ? texts_.uninstalling : texts_.installing;
     }
 
     void CheckWorker() {
@@ -398,9 +415,11 @@ class Installer {
         }
         phase_ = Phase::Succeeded;
         if (options_.mode == Mode::Uninstall) {
-            ShellState(3, 100, L"卸载完成", L"Tovrak 示例已从这台电脑移除", L"完成", L"");
+            ShellState(3, 100, texts_.uninstalledHeadline, texts_.uninstalledDetail,
+                       texts_.uninstalledCaption, L"");
         } else if (options_.mode == Mode::Install) {
-            ShellState(3, 100, L"安装完成", L"Tovrak 示例已安装", L"立即体验", L"");
+            ShellState(3, 100, texts_.installedHeadline, texts_.installedDetail, texts_.installedCaption,
+                       L"");
         } else {
             ShowProgress(100);
         }
@@ -610,6 +629,7 @@ class Installer {
     }
 
     sample::HostOptions options_;
+    const sample::HostTexts& texts_;
     sample::InstallLog& log_;
     HWND window_ = nullptr;
     Phase phase_ = Phase::Idle;

@@ -86,6 +86,8 @@ void ApplyArguments(const std::wstring& commandLine, HostOptions& options) {
                 options.target = value;
             else if (name == L"--font")
                 options.font = value;
+            else if (name == L"--lang")
+                options.language = value;
             else if (name == L"--pace")
                 options.paceMs = static_cast<DWORD>(_wtoi(value.c_str()));
         }
@@ -111,6 +113,7 @@ HostOptions ParseHostOptions(const std::wstring& commandLine) {
     options.assets = here + L"\\assets";
     options.payload = here + L"\\sample\\payload";
     options.manifest = here + L"\\sample\\payload.manifest";
+    options.translations = here + L"\\translations.txt";
     // Where Windows puts the programs that a user installs for himself.
     options.target = LocalApplicationData() + L"\\Programs\\TovrakSample";
 

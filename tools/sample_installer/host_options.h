@@ -11,6 +11,10 @@
 //
 //   --mode install|uninstall|update  --auto  --screenshots <dir>  --assets <dir>  --payload <dir>
 //   --manifest <file>  --target <dir>  --font <face>  --pace <ms>
+//
+// and the language of the shell: --lang <BCP 47 tag>, by default the user's UI language. The shell's
+// fixed texts for other languages than the built-in Chinese and English come from translations.txt
+// beside the executable.
 
 #include <windows.h>
 
@@ -32,6 +36,9 @@ struct HostOptions {
     std::wstring manifest;
     std::wstring target;
     std::wstring font = L"Microsoft YaHei UI";
+    // Empty for the user's own UI languages.
+    std::wstring language;
+    std::wstring translations;
 };
 
 // The options of the whole command line (as GetCommandLineW gives it, the program first); what is
