@@ -7,6 +7,7 @@
 
 #include "common/bitmap_pixels.h"
 #include "common/dwmapi_functions.h"
+#include "common/export_guard.h"
 #include "common/gdiplus.h"
 #include "common/scaling.h"
 #include "shell/accessibility.h"
@@ -274,6 +275,10 @@ void LayoutShell(ShellContext& shell) {
     }
     // A ticked box or an opened panel changes no window of its own; their changes are found here.
     AnnounceShellChanges(shell);
+}
+
+void LayoutFromWindow(ShellContext& shell) noexcept {
+    GuardExportVoid([&shell] { LayoutShell(shell); });
 }
 
 void ComposeBackdrop(ShellContext& shell) noexcept {

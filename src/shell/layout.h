@@ -13,6 +13,8 @@ struct ShellContext;
 // Brings every child into the position, visibility, enabled state and text that the mode, screen
 // kind and panel call for, sizes the window, and repaints once.
 void LayoutShell(ShellContext& shell);
+// LayoutShell from inside a window procedure, where nothing may be thrown back through the dispatcher.
+void LayoutFromWindow(ShellContext& shell) noexcept;
 // Rebuilds the backdrop bitmap at the current size, DPI and mode.
 void ComposeBackdrop(ShellContext& shell) noexcept;
 

@@ -1,4 +1,4 @@
-// The window procedure of the shell window, and what a click on one of its children does.
+// The window procedure of the shell window.
 // User actions that matter to the installation are left as a pending command for ShellPoll; the
 // window never acts on them itself.
 
@@ -28,11 +28,6 @@ bool IsShellChild(const ShellContext& shell, HWND control) noexcept {
     return control && ::GetParent(control) == shell.window;
 }
 
-// Layout runs inside a window procedure: nothing may be thrown back through the dispatcher.
-void LayoutFromWindow(ShellContext& shell) noexcept {
-    GuardExportVoid([&shell] { LayoutShell(shell); });
-}
-
 LRESULT HitTest(const ShellContext& shell, HWND window, LPARAM lParam) noexcept {
     if (shell.mode == ShellModeUpdate) return HTCLIENT;
     POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
@@ -54,49 +49,6 @@ void OnCommand(ShellContext& shell, WPARAM wParam, HWND control) noexcept {
     if (child->click.routine) child->click.routine(shell, control);
     if (child->click.command) shell.pendingCommand = child->click.command;
 }
-
-}  // namespace
-
-void PressPrimary(ShellContext& shell, HWND button) noexcept {
-    if (shell.stateKind == ShellStateRunning) return;
-    shell.pendingCommand = ShellCommandPrimaryAction;
-    // Given back by the host through ShellState, so that a double click starts nothing twice.
-    ::EnableWindow(button, FALSE);
-}
-
-void PressClose(ShellContext& shell, HWND) noexcept {
-    if (shell.stateKind != ShellStateRunning) shell.pendingCommand = ShellCommandClose;
-}
-
-void ToggleOptions(ShellContext& shell, HWND button) noexcept {
-    // Only a button the user can see opens the panel: in a hidden shell it is no button at all.
-    if (!::IsWindowVisible(button)) return;
-    shell.optionsExpanded = !shell.optionsExpanded;
-    LayoutFromWindow(shell);
-}
-
-void ToggleAgreement(ShellContext& shell, HWND box) noexcept {
-    shell.agreementAccepted = !shell.agreementAccepted;
-    LayoutFromWindow(shell);
-    ::InvalidateRect(box, nullptr, FALSE);
-}
-
-void ToggleShortcut(ShellContext& shell, HWND box) noexcept {
-    shell.createShortcut = !shell.createShortcut;
-    ::InvalidateRect(box, nullptr, FALSE);
-    AnnounceShellChanges(shell);
-}
-
-void CopyDiagnostics(ShellContext& shell, HWND) noexcept {
-    CopyDiagnosticsToClipboard(shell);
-}
-
-void BrowseForDirectory(ShellContext& shell, HWND) noexcept {
-    // Runs a modal loop on the host's thread; the record is written only after it returns.
-    GuardExportVoid([&shell] { BrowseForInstallDirectory(shell); });
-}
-
-namespace {
 
 LRESULT ControlColours(const ShellContext& shell, HDC dc, HWND control) noexcept {
     const ShellChild* child = FindShellChild(shell, control);
