@@ -79,11 +79,15 @@ click() {  # <control id>
 }
 shot() {  # <name>
   sleep "${2:-0.6}"
-  if wine "$probe" shot "$(winepath -w "$out/$1.png")"; then
-    echo "   screenshot $out/$1.png"
-  else
-    fail "could not photograph $1"
-  fi
+  # The window may be between two sizes when the panel has just opened: try again a moment later.
+  for _ in 1 2 3 4 5; do
+    if wine "$probe" shot "$(winepath -w "$out/$1.png")"; then
+      echo "   screenshot $out/$1.png"
+      return 0
+    fi
+    sleep 0.3
+  done
+  fail "could not photograph $1"
 }
 shot_running() {  # <name> <ms after the running screen appears>
   if wine "$probe" running "$(winepath -w "$out/$1.png")" "$2"; then
