@@ -671,21 +671,6 @@ bool AnotherInstallationRuns(sample::OwnedHandle& mutex) {
     return mutex ? ::GetLastError() == ERROR_ALREADY_EXISTS : ::GetLastError() == ERROR_ACCESS_DENIED;
 }
 
-// The COM apartment of the host thread (the folder browser, the pipe identifiers), for the life of
-// the installer.
-class ComApartment {
-  public:
-    ComApartment() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment() {
-        if (initialised_) ::CoUninitialize();
-    }
-
-  private:
-    bool initialised_;
-};
-
 }  // namespace
 
 int wmain(int, wchar_t**) {
@@ -710,7 +695,7 @@ int wmain(int, wchar_t**) {
         return sample::kInstallerFailed;
     }
     BecomeDpiAware();
-    const ComApartment apartment;
+    const sample::ComApartment apartment;
     Installer installer(options, log);
     return installer.Run();
 }

@@ -88,4 +88,20 @@ using OwnedCoTaskString = Owned<CoTaskMemoryTraits>;
 template <typename Interface>
 using OwnedCom = Owned<ComInterfaceTraits<Interface>>;
 
+// A single-threaded COM apartment on the calling thread for the life of the object (the folder
+// browser, the pipe identifiers, the shell link). A thread that already runs another apartment keeps
+// it: the object then leaves it alone.
+class ComApartment {
+  public:
+    ComApartment() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (initialised_) ::CoUninitialize();
+    }
+
+  private:
+    bool initialised_;
+};
+
 }  // namespace sample

@@ -24,6 +24,7 @@
 #include "file_tree.h"
 #include "manifest_paths.h"
 #include "payload_diagnosis.h"
+#include "owned.h"
 #include "protocol.h"
 #include "uninstall_entry.h"
 
@@ -205,24 +206,10 @@ bool ReadSwitches(int first, int argc, wchar_t** argv, InstallRequest& request) 
     return true;
 }
 
-// The shell link is a COM object; the apartment lasts as long as the worker.
-class ComApartment {
-  public:
-    ComApartment() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment() {
-        if (initialised_) ::CoUninitialize();
-    }
-
-  private:
-    bool initialised_;
-};
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const ComApartment apartment;
+    const sample::ComApartment apartment;
     const std::wstring command = argc > 1 ? argv[1] : L"";
     InstallRequest request;
     if (command == L"install" && argc >= 5 && ReadSwitches(5, argc, argv, request)) {
