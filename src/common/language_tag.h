@@ -34,17 +34,13 @@ constexpr bool IsLanguageTag(std::wstring_view tag) noexcept {
     return true;
 }
 
+// Tags are ASCII, so folding ASCII letters is the whole of their case rule.
 constexpr bool EqualsIgnoringAsciiCase(std::wstring_view left, std::wstring_view right) noexcept {
     if (left.size() != right.size()) return false;
     for (std::size_t i = 0; i < left.size(); ++i) {
         if (AsciiLower(left[i]) != AsciiLower(right[i])) return false;
     }
     return true;
-}
-
-// Tags are ASCII, so folding ASCII letters is the whole of their case rule.
-constexpr bool LanguageTagsEqual(std::wstring_view left, std::wstring_view right) noexcept {
-    return EqualsIgnoringAsciiCase(left, right);
 }
 
 // The next shorter form of `tag`, cut at its last hyphen ("zh-Hant-TW", "zh-Hant", "zh"), or empty

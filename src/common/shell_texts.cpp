@@ -15,11 +15,15 @@ ShellTexts::ShellTexts() noexcept {
         views_[i] = kShellTextRows[i].chinese;
 }
 
-ShellTexts ShellTexts::English() noexcept {
-    ShellTexts english;
-    for (std::size_t i = 0; i < kShellTextCount; ++i)
-        english.views_[i] = kShellTextRows[i].english;
-    english.builtInChinese_ = false;
+const ShellTexts& ShellTexts::English() noexcept {
+    // Made once: the update surface reads it on every frame.
+    static const ShellTexts english = [] {
+        ShellTexts column;
+        for (std::size_t i = 0; i < kShellTextCount; ++i)
+            column.views_[i] = kShellTextRows[i].english;
+        column.builtInChinese_ = false;
+        return column;
+    }();
     return english;
 }
 

@@ -130,7 +130,7 @@ class ShellTexts {
   public:
     // The Chinese column.
     ShellTexts() noexcept;
-    static ShellTexts English() noexcept;
+    static const ShellTexts& English() noexcept;
     // `base` with each text that `replacements` holds taken from there instead.
     using Replacements = std::array<std::optional<WideString>, kShellTextCount>;
     ShellTexts(const ShellTexts& base, Replacements replacements);

@@ -22,14 +22,16 @@ bool ReadsTraditionalChinese(std::wstring_view tag) noexcept {
         // A single character opens extensions or private use, whose subtags say nothing of the script.
         if (subtag.size() == 1) break;
         // A reader who names the Simplified script reads it wherever they live ("zh-Hans-HK").
-        if (LanguageTagsEqual(subtag, kSimplifiedScript)) return false;
+        if (EqualsIgnoringAsciiCase(subtag, kSimplifiedScript)) return false;
         for (const std::wstring_view mark : kTraditionalMarks) {
-            if (LanguageTagsEqual(subtag, mark)) traditional = true;
+            if (EqualsIgnoringAsciiCase(subtag, mark)) traditional = true;
         }
     }
     return traditional;
 }
 
+// The built-in table that serves `language`, and English for a language that none serves: what a
+// section leaves out comes from there.
 ShellTexts BuiltInBase(std::wstring_view language) noexcept {
     return BuiltInTextsFor(language) == BuiltInTexts::Chinese ? ShellTexts() : ShellTexts::English();
 }
@@ -39,8 +41,9 @@ ShellTexts BuiltInBase(std::wstring_view language) noexcept {
 BuiltInTexts BuiltInTextsFor(std::wstring_view tag) noexcept {
     std::wstring_view primary;
     LanguageSubtags(tag).Next(primary);
-    if (LanguageTagsEqual(primary, L"en")) return BuiltInTexts::English;
-    if (LanguageTagsEqual(primary, L"zh") && !ReadsTraditionalChinese(tag)) return BuiltInTexts::Chinese;
+    if (EqualsIgnoringAsciiCase(primary, L"en")) return BuiltInTexts::English;
+    if (EqualsIgnoringAsciiCase(primary, L"zh") && !ReadsTraditionalChinese(tag))
+        return BuiltInTexts::Chinese;
     return BuiltInTexts::None;
 }
 
@@ -52,14 +55,7 @@ ShellTexts ChooseShellTexts(std::span<const WideString> languages, const TextsFi
                     return ShellTexts(BuiltInBase(language), section->texts);
             }
         }
-        switch (BuiltInTextsFor(language)) {
-            case BuiltInTexts::Chinese:
-                return ShellTexts();
-            case BuiltInTexts::English:
-                return ShellTexts::English();
-            case BuiltInTexts::None:
-                break;
-        }
+        if (BuiltInTextsFor(language) != BuiltInTexts::None) return BuiltInBase(language);
     }
     return ShellTexts::English();
 }

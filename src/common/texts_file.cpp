@@ -77,7 +77,7 @@ class TextsFileParser {
             return L"the section tag " + Quoted(tag) +
                    L" is no language tag: 1 to 84 letters, digits and single hyphens, such as de or pt-BR";
         for (std::size_t i = 0; i < file_.sections.size(); ++i) {
-            if (LanguageTagsEqual(file_.sections[i].tag, tag))
+            if (EqualsIgnoringAsciiCase(file_.sections[i].tag, tag))
                 return L"the section [" + WideString(tag) + L"] appears a second time (first on line " +
                        std::to_wstring(sectionLines_[i]) + L")";
         }
@@ -115,7 +115,7 @@ class TextsFileParser {
 
 const TextsSection* FindTextsSection(const TextsFile& file, std::wstring_view tag) noexcept {
     for (const TextsSection& section : file.sections) {
-        if (LanguageTagsEqual(section.tag, tag)) return &section;
+        if (EqualsIgnoringAsciiCase(section.tag, tag)) return &section;
     }
     return nullptr;
 }

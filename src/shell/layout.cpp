@@ -241,7 +241,7 @@ void LayoutShell(ShellContext& shell) {
     // unchanged layout moves nothing.
     const std::optional<int> measuredHeight =
         shell.diagnosticsDpi != 0 ? std::optional<int>(shell.diagnosticsHeight) : std::nullopt;
-    FitTexts(shell);
+    MeasureTextFit(shell);
     Place(shell, kFacePlacements, measuredHeight);
     Place(shell, kProgressPlacement, std::nullopt);
     ApplyChildRules(shell);

@@ -34,8 +34,6 @@ struct TextFit {
     int userAgreementWords = 0;
     // The options button for each of its captions: more options, install location, diagnostics.
     int panelToggleWidths[3] = {};
-    // The options button for the caption of the present screen.
-    UnitRect panelToggle;
 };
 
 struct ShellContext {

@@ -32,16 +32,34 @@ const ChildPlacement& DesignPlacement(HWND ShellContext::*child) noexcept {
 constexpr ShellText kPanelToggleTexts[] = {ShellText::MoreOptions, ShellText::InstallLocation,
                                            ShellText::Diagnostics};
 
-// The children whose places follow their texts, and where the fit keeps each place.
+// The options button for the caption of the present screen, grown to the left from the design's
+// right edge.
+UnitRect PanelTogglePlace(const ShellContext& shell) noexcept {
+    const ChildPlacement& toggle = DesignPlacement(&ShellContext::optionsButton);
+    const int width = PanelToggleWidth(shell);
+    return UnitRect{toggle.x + toggle.width - width, toggle.y, width, toggle.height};
+}
+
+UnitRect AgreementBoxPlace(const ShellContext& shell) noexcept {
+    return shell.textFit.agreementBox;
+}
+UnitRect UserAgreementPlace(const ShellContext& shell) noexcept {
+    return shell.textFit.userAgreementLink;
+}
+UnitRect PrivacyPolicyPlace(const ShellContext& shell) noexcept {
+    return shell.textFit.privacyPolicyLink;
+}
+
+// The children whose places follow their texts, and where each goes.
 struct FittedChild {
     HWND ShellContext::*child;
-    UnitRect TextFit::*place;
+    UnitRect (*place)(const ShellContext& shell) noexcept;
 };
 constexpr FittedChild kFittedChildren[] = {
-    {&ShellContext::agreementCheckbox, &TextFit::agreementBox},
-    {&ShellContext::userAgreementLink, &TextFit::userAgreementLink},
-    {&ShellContext::privacyPolicyLink, &TextFit::privacyPolicyLink},
-    {&ShellContext::optionsButton, &TextFit::panelToggle},
+    {&ShellContext::agreementCheckbox, AgreementBoxPlace},
+    {&ShellContext::userAgreementLink, UserAgreementPlace},
+    {&ShellContext::privacyPolicyLink, PrivacyPolicyPlace},
+    {&ShellContext::optionsButton, PanelTogglePlace},
 };
 
 // Each measured text gets this much more than its extent: each coordinate of a place is scaled by
@@ -60,13 +78,15 @@ int WordsWidth(HDC dc, std::wstring_view text, UINT dpi) noexcept {
 // Measures the texts at the shell's DPI, once per DPI.
 void MeasureTexts(ShellContext& shell) noexcept {
     if (shell.textFit.dpi == shell.dpi) return;
-    const HDC screen = ::GetDC(nullptr);
+    const WindowDc screen(nullptr);
     if (!screen) return;
     TextFit fit;
     fit.dpi = shell.dpi;
     {
-        SelectGuard selectFont(screen, shell.bodyFont.get());
-        const auto width = [&](ShellText text) { return WordsWidth(screen, shell.texts[text], shell.dpi); };
+        SelectGuard selectFont(screen.get(), shell.bodyFont.get());
+        const auto width = [&](ShellText text) {
+            return WordsWidth(screen.get(), shell.texts[text], shell.dpi);
+        };
         const ChildPlacement& toggle = DesignPlacement(&ShellContext::optionsButton);
         for (int i = 0; i < 3; ++i)
             fit.panelToggleWidths[i] =
@@ -104,25 +124,19 @@ void MeasureTexts(ShellContext& shell) noexcept {
         fit.privacyPolicyLink =
             UnitRect{fit.userAgreementLink.right() + kAgreementGap, linkTop, privacyPolicy, kLinkHeight};
     }
-    ::ReleaseDC(nullptr, screen);
     shell.textFit = fit;
 }
 
 }  // namespace
 
-void FitTexts(ShellContext& shell) noexcept {
-    if (shell.texts.IsBuiltInChinese()) return;
-    MeasureTexts(shell);
-    if (shell.textFit.dpi == 0) return;
-    const ChildPlacement& toggle = DesignPlacement(&ShellContext::optionsButton);
-    const int width = PanelToggleWidth(shell);
-    shell.textFit.panelToggle = UnitRect{toggle.x + toggle.width - width, toggle.y, width, toggle.height};
+void MeasureTextFit(ShellContext& shell) noexcept {
+    if (!shell.texts.IsBuiltInChinese()) MeasureTexts(shell);
 }
 
 std::optional<UnitRect> FittedPlacement(const ShellContext& shell, HWND ShellContext::*child) noexcept {
     if (shell.texts.IsBuiltInChinese() || shell.textFit.dpi == 0) return std::nullopt;
     for (const FittedChild& fitted : kFittedChildren) {
-        if (fitted.child == child) return shell.textFit.*fitted.place;
+        if (fitted.child == child) return fitted.place(shell);
     }
     return std::nullopt;
 }

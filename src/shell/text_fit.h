@@ -14,9 +14,8 @@
 
 namespace tovrak {
 
-// Measures the texts at the shell's DPI (once per DPI) and sizes the options button for the caption
-// of the present screen.
-void FitTexts(ShellContext& shell) noexcept;
+// Measures the texts at the shell's DPI, once per DPI.
+void MeasureTextFit(ShellContext& shell) noexcept;
 
 // The rectangle that takes the place of the design's for `child`, when its texts need one.
 std::optional<UnitRect> FittedPlacement(const ShellContext& shell, HWND ShellContext::*child) noexcept;

@@ -84,8 +84,7 @@ int SurfaceFillPercent(int startPercent, int progress) noexcept {
 
 UpdateSurfaceText::UpdateSurfaceText(const ShellContext& shell) noexcept {
     // The presentation's language "en" asks for the English texts whatever the shell's own are.
-    const ShellTexts english = ShellTexts::English();
-    const ShellTexts& texts = shell.englishSurface ? english : shell.texts;
+    const ShellTexts& texts = shell.englishSurface ? ShellTexts::English() : shell.texts;
     const ShellText line = shell.surfaceComplete       ? ShellText::UpdateStarting
                            : shell.surfaceProgress > 0 ? ShellText::UpdateInstalling
                                                        : ShellText::UpdateWaiting;
